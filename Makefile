@@ -1,0 +1,51 @@
+# Entry points. Each one first installs whatever this machine lacks (scripts/bootstrap.sh).
+#   make dll     build build/win/Quillbury.dll
+#   make test    build everything and run every test (native, then under Wine)
+# Subsets: make test LABELS=unit   (a CTest label regex: unit, win, e2e)
+#          make test TESTS=core    (a CTest name regex)
+
+JOBS ?= $(shell nproc)
+LABELS ?=
+TESTS ?=
+CTEST_FILTER = $(if $(LABELS),-L '$(LABELS)') $(if $(TESTS),-R '$(TESTS)')
+CTEST = ctest --output-on-failure --timeout 900 -j $(JOBS) $(CTEST_FILTER)
+
+WIN_BUILD = build/win
+HOST_BUILD = build/host
+
+.PHONY: all bootstrap dll configure-win configure-host build-win build-host test test-host test-win clean
+
+all: dll
+
+bootstrap:
+	@scripts/bootstrap.sh
+
+configure-win: bootstrap
+	@cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake >/dev/null
+
+configure-host: bootstrap
+	@CC=clang CXX=clang++ cmake -S . -B $(HOST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+
+dll: configure-win
+	cmake --build $(WIN_BUILD) --target Quillbury -j $(JOBS)
+	@echo "built $(WIN_BUILD)/Quillbury.dll"
+
+build-win: configure-win
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+
+build-host: configure-host
+	cmake --build $(HOST_BUILD) -j $(JOBS)
+
+test-host: build-host
+	cd $(HOST_BUILD) && $(CTEST)
+
+test-win: build-win
+	cd $(WIN_BUILD) && $(CTEST)
+
+test: build-host build-win
+	cd $(HOST_BUILD) && $(CTEST)
+	cd $(WIN_BUILD) && $(CTEST)
+
+clean:
+	rm -rf build out

@@ -1,0 +1,30 @@
+// The objects that exist from library load to unload, built in a fixed order before any COM call can
+// arrive and destroyed in the reverse order. Members are declared in construction order; C++ destroys
+// them in reverse, which is the unload order the rest of the add-on relies on.
+#pragma once
+
+#include <windows.h>
+
+struct DisplayScale
+{
+    float horizontal = 1.0f; // screen LOGPIXELSX / 96
+    float vertical = 1.0f;   // screen LOGPIXELSY / 96
+};
+
+class ProcessObjects
+{
+public:
+    ProcessObjects();
+    ProcessObjects(const ProcessObjects&) = delete;
+    ProcessObjects& operator=(const ProcessObjects&) = delete;
+    ~ProcessObjects();
+
+    const DisplayScale displayScale;
+};
+
+// Builds the objects; false when one of them could not be built (the library then refuses to load).
+[[nodiscard]] bool InitializeProcessObjects() noexcept;
+// Destroys them in reverse order; safe to call when they were never built.
+void DestroyProcessObjects() noexcept;
+// The live objects; only valid between the two calls above, which is the whole time COM can call us.
+[[nodiscard]] ProcessObjects& Process() noexcept;

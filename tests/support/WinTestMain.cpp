@@ -1,0 +1,23 @@
+// Entry point of the Wine test programs: the program plays the part of the DLL's module (its own resources
+// and process-wide objects), and the main thread is a single-threaded apartment like a browser tab's.
+#include <windows.h>
+
+#include <objbase.h>
+
+#include "module/Module.h"
+#include "module/ProcessObjects.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    SetModuleInstance(GetModuleHandleW(nullptr));
+    if (!InitializeProcessObjects())
+        return 2;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const int result = RUN_ALL_TESTS();
+    CoUninitialize();
+    DestroyProcessObjects();
+    return result;
+}
