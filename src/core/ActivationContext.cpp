@@ -2,9 +2,9 @@
 // module's resources, which is best kept out of the loader lock.
 #include "core/ActivationContext.h"
 
-#include "module/Module.h"
-
 #include <mutex>
+
+#include "module/Module.h"
 
 namespace
 {

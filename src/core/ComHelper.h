@@ -9,9 +9,9 @@
 
 #include <oaidl.h>
 
-#include "core/Errors.h"
-
 #include <utility>
+
+#include "core/Errors.h"
 
 inline constexpr SourceLocation kNullComPointer{L"ComHelper", 59};
 inline constexpr SourceLocation kQueryInterfaceFailed{L"ComHelper", 108};

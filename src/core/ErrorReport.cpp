@@ -1,15 +1,15 @@
 // Message box and event-log reports.
 #include "core/ErrorReport.h"
 
-#include "core/ActivationContext.h"
-#include "core/ScopedHandle.h"
-#include "module/Module.h"
-#include "resources/resource.h"
-
 #include <rpc.h>
 
 #include <atomic>
 #include <new>
+
+#include "core/ActivationContext.h"
+#include "core/ScopedHandle.h"
+#include "module/Module.h"
+#include "resources/resource.h"
 
 namespace
 {

@@ -8,10 +8,10 @@
 
 #include <windows.h>
 
-#include "core/Errors.h"
-
 #include <array>
 #include <string>
+
+#include "core/Errors.h"
 
 inline constexpr DWORD kBrowserThreadEventId = 0xC0000002; // class objects and every ShowError
 inline constexpr DWORD kWorkerThreadEventId = 0xC0000001;  // the background workers

@@ -1,9 +1,9 @@
 // The error family's constructors and the system message lookup.
 #include "core/Errors.h"
 
-#include "core/ScopedHandle.h"
-
 #include <cwchar>
+
+#include "core/ScopedHandle.h"
 
 std::string AnsiFromWide(const std::wstring& text)
 {
@@ -35,9 +35,9 @@ com_error::com_error(HRESULT result, const std::wstring& text) : windows_error(s
 std::wstring FormatSystemMessage(unsigned long code)
 {
     wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
-                                        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&buffer),
-                                        0, nullptr);
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
+                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     const LocalMemory owner(buffer);
     if (length != 0 && buffer)
         return std::wstring(buffer, length);

@@ -16,9 +16,9 @@ constexpr uint32_t kSines[64] = {
     0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
     0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
 
-constexpr int kShifts[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 5, 9,  14, 20, 5, 9,
-                             14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
-                             4, 11, 16, 23, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
+constexpr int kShifts[64] = {7,  12, 17, 22, 7,  12, 17, 22, 7,  12, 17, 22, 7,  12, 17, 22, 5,  9,  14, 20, 5,  9,
+                             14, 20, 5,  9,  14, 20, 5,  9,  14, 20, 4,  11, 16, 23, 4,  11, 16, 23, 4,  11, 16, 23,
+                             4,  11, 16, 23, 6,  10, 15, 21, 6,  10, 15, 21, 6,  10, 15, 21, 6,  10, 15, 21};
 
 uint32_t RotateLeft(uint32_t value, int count) noexcept
 {
@@ -26,9 +26,7 @@ uint32_t RotateLeft(uint32_t value, int count) noexcept
 }
 } // namespace
 
-Md5Digest::Md5Digest() noexcept : state{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476}
-{
-}
+Md5Digest::Md5Digest() noexcept : state{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476} {}
 
 void Md5Digest::Update(const void* data, uint32_t length) noexcept
 {

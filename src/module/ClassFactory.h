@@ -8,10 +8,10 @@
 
 #include <objbase.h>
 
+#include <new>
+
 #include "core/ErrorReport.h"
 #include "module/Module.h"
-
-#include <new>
 
 template <class T> class ClassFactory : public IClassFactory
 {

@@ -1,8 +1,8 @@
 #include "module/ProcessObjects.h"
 
-#include "core/ActivationContext.h"
-
 #include <optional>
+
+#include "core/ActivationContext.h"
 
 namespace
 {
@@ -21,9 +21,7 @@ DisplayScale ReadDisplayScale() noexcept
 }
 } // namespace
 
-ProcessObjects::ProcessObjects() : displayScale(ReadDisplayScale())
-{
-}
+ProcessObjects::ProcessObjects() : displayScale(ReadDisplayScale()) {}
 
 ProcessObjects::~ProcessObjects()
 {
