@@ -49,3 +49,8 @@ ProcessObjects& Process() noexcept
 {
     return *objects;
 }
+
+SharedBlock& Shared() noexcept
+{
+    return objects->sharedState.Block();
+}

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "settings/SharedState.h"
+
 struct DisplayScale
 {
     float horizontal = 1.0f; // screen LOGPIXELSX / 96
@@ -20,6 +22,7 @@ public:
     ~ProcessObjects();
 
     const DisplayScale displayScale;
+    SharedState sharedState;
 };
 
 // Builds the objects; false when one of them could not be built (the library then refuses to load).
@@ -28,3 +31,6 @@ public:
 void DestroyProcessObjects() noexcept;
 // The live objects; only valid between the two calls above, which is the whole time COM can call us.
 [[nodiscard]] ProcessObjects& Process() noexcept;
+
+// The block shared with the other browser processes (or this process's substitute for it).
+[[nodiscard]] SharedBlock& Shared() noexcept;

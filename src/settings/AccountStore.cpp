@@ -1,0 +1,74 @@
+#include "settings/AccountStore.h"
+
+#include <windows.h>
+
+#include "core/Text.h"
+#include "settings/Registry.h"
+#include "settings/VistaSupport.h"
+
+namespace
+{
+constexpr wchar_t kSection[] = L"config";
+
+std::wstring ConfigPath()
+{
+    return DataFilePath(L"config.ini");
+}
+} // namespace
+
+std::wstring ReadIniValue(const wchar_t* key)
+{
+    const std::wstring path = ConfigPath();
+    if (path.empty())
+        return {};
+    wchar_t buffer[256] = {};
+    GetPrivateProfileStringW(kSection, key, L"", buffer, 256, path.c_str());
+    return buffer;
+}
+
+void WriteIniValue(const wchar_t* key, const std::wstring& value)
+{
+    const std::wstring path = ConfigPath();
+    if (!path.empty())
+        WritePrivateProfileStringW(kSection, key, value.c_str(), path.c_str());
+}
+
+void ReadIniCredentials(std::wstring& email, std::wstring& password)
+{
+    email = ReadIniValue(L"email");
+    password = ReadIniValue(L"password");
+}
+
+void WriteIniCredentials(const std::wstring& email, const std::wstring& password)
+{
+    WriteIniValue(L"email", email);
+    WriteIniValue(L"password", password);
+}
+
+void ReadRegistryCredentials(std::wstring& email, std::wstring& password)
+{
+    const RegistryKey key(HKEY_CURRENT_USER, kSettingsKeyPath);
+    email = key.ReadString(L"email");
+    password = key.ReadString(L"password");
+}
+
+void WriteRegistryCredentials(const std::wstring& email, const std::wstring& password)
+{
+    const RegistryKey key(HKEY_CURRENT_USER, kSettingsKeyPath);
+    key.SetString(L"email", email);
+    key.SetString(L"password", password);
+}
+
+void UpgradeSettings()
+{
+    if (!ReadIniValue(L"version").empty())
+        return;
+    const std::wstring plain = ReadIniValue(L"password");
+    if (!plain.empty())
+    {
+        const std::wstring digest = PasswordDigest(plain);
+        WriteIniValue(L"password", digest);
+        RegistryKey(HKEY_CURRENT_USER, kSettingsKeyPath).SetString(L"password", digest);
+    }
+    WriteIniValue(L"version", kProductVersion);
+}
