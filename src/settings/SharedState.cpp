@@ -41,9 +41,9 @@ LocalMemory PrivateSecurityDescriptor()
 }
 } // namespace
 
-SharedState::SharedState() noexcept
+SharedState::SharedState(const char* name) noexcept
 {
-    Open();
+    Open(name);
 }
 
 SharedState::~SharedState()
@@ -51,7 +51,7 @@ SharedState::~SharedState()
     Close();
 }
 
-bool SharedState::Open() noexcept
+bool SharedState::Open(const char* name) noexcept
 {
     // Without a descriptor of our own the mapping gets the process token's default, which also
     // grants access to this user only (plus the system); only the low-integrity sharing is lost.
@@ -59,7 +59,7 @@ bool SharedState::Open() noexcept
     SECURITY_ATTRIBUTES attributes{static_cast<DWORD>(sizeof(attributes)), descriptor.Get(), FALSE};
     // Opens the existing block when another process created it first.
     mapping.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, descriptor ? &attributes : nullptr, PAGE_READWRITE, 0,
-                                     sizeof(SharedBlock), kSharedStateName));
+                                     sizeof(SharedBlock), name));
     if (!mapping)
         return false;
     view = static_cast<SharedBlock*>(MapViewOfFile(mapping.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0));

@@ -72,7 +72,8 @@ inline constexpr char kSharedStateName[] = "Quillbury_SharedData";
 class SharedState
 {
 public:
-    SharedState() noexcept;
+    // Opens (or creates) the named block; tests pass another name.
+    explicit SharedState(const char* name = kSharedStateName) noexcept;
     SharedState(const SharedState&) = delete;
     SharedState& operator=(const SharedState&) = delete;
     ~SharedState();
@@ -83,7 +84,7 @@ public:
     [[nodiscard]] HANDLE Mapping() const noexcept { return mapping.Get(); }
 
 private:
-    bool Open() noexcept;
+    bool Open(const char* name) noexcept;
     void Close() noexcept;
 
     KernelHandle mapping;
