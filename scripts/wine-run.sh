@@ -21,7 +21,8 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export WINEARCH=win64
 # A fixed locale gives every run the same ANSI code page (Windows-1252).
-export LANG=en_GB.UTF-8 LC_ALL=en_GB.UTF-8
+export LANG=en_GB.UTF-8
+unset LC_ALL
 
 mkdir -p "$root"
 

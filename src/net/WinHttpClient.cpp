@@ -1,0 +1,305 @@
+#include "net/WinHttpClient.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <new>
+
+#include "net/RegExp.h"
+
+namespace
+{
+constexpr size_t kInitialBodySize = 10240;
+
+// Frees the strings WinHTTP hands out for proxy settings.
+struct GlobalText
+{
+    LPWSTR text = nullptr;
+    GlobalText() = default;
+    GlobalText(const GlobalText&) = delete;
+    GlobalText& operator=(const GlobalText&) = delete;
+    ~GlobalText()
+    {
+        if (text)
+            GlobalFree(text);
+    }
+};
+
+bool StartsWithUtf8(const std::wstring& name)
+{
+    return name.size() >= 5 && _wcsnicmp(name.c_str(), L"utf-8", 5) == 0;
+}
+} // namespace
+
+WinHttpClient::WinHttpClient(std::wstring url, HttpTimeouts limits) : address(std::move(url)), timeouts(limits) {}
+
+bool WinHttpClient::Send(const std::wstring& verb) noexcept
+try
+{
+    if (address.empty())
+        return false;
+    std::wstring method;
+    if (_wcsicmp(verb.c_str(), L"GET") == 0)
+        method = L"GET";
+    else if (_wcsicmp(verb.c_str(), L"POST") == 0)
+        method = L"POST";
+    else
+        return false;
+
+    if (!session)
+    {
+        session.Reset(WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                  WINHTTP_NO_PROXY_BYPASS, 0 /* synchronous */));
+        if (!session)
+            return false;
+    }
+    WinHttpSetTimeouts(session.Get(), timeouts.resolve, timeouts.connect, timeouts.send, timeouts.receive);
+
+    // The parts point into `address`; the query stays part of the path.
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    parts.dwSchemeLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(address.c_str(), 0, 0, &parts) || !parts.lpszHostName)
+        return false;
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    std::wstring path = parts.lpszUrlPath ? std::wstring(parts.lpszUrlPath, parts.dwUrlPathLength) : L"";
+    if (parts.lpszExtraInfo)
+        path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (path.empty())
+        path = L"/";
+    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+
+    HttpHandle connection;
+    HttpHandle request;
+    auto openRequest = [&]
+    {
+        request.Reset();
+        connection.Reset(WinHttpConnect(session.Get(), host.c_str(), parts.nPort, 0));
+        if (connection)
+            request.Reset(WinHttpOpenRequest(connection.Get(), method.c_str(), path.c_str(), nullptr /* HTTP/1.1 */,
+                                             WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                             secure ? WINHTTP_FLAG_SECURE : 0));
+        return request.IsValid();
+    };
+    if (!openRequest())
+        return false;
+
+    bufferFailed = false;
+    Attempt last = Attempt::Failed;
+    for (int attempt = 0; attempt < 3; ++attempt)
+    {
+        namedProxyFound = false;
+        last = TryOnce(request.Get(), method == L"GET");
+        if (last == Attempt::Complete || bufferFailed)
+            break;
+        // The browser named a proxy for the next attempt. It was set on the request; the next attempt also
+        // runs on a session opened with that proxy, because some WinHTTP implementations (Wine's among
+        // them) only honour a proxy given when the session is opened.
+        if (namedProxyFound)
+        {
+            session.Reset(WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_NAMED_PROXY, discoveredProxy.c_str(),
+                                      discoveredBypass.empty() ? WINHTTP_NO_PROXY_BYPASS : discoveredBypass.c_str(),
+                                      0));
+            if (!session)
+                break;
+            WinHttpSetTimeouts(session.Get(), timeouts.resolve, timeouts.connect, timeouts.send, timeouts.receive);
+            if (!openRequest())
+                break;
+        }
+    }
+    return last == Attempt::Complete && !bufferFailed;
+}
+catch (...)
+{
+    // Out of memory somewhere on the way: a failed request, never an exception into the caller.
+    return false;
+}
+
+WinHttpClient::Attempt WinHttpClient::TryOnce(HINTERNET request, bool isGet)
+{
+    if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
+        !SendThroughDiscoveredProxy(request))
+        return Attempt::Failed;
+    if (!WinHttpReceiveResponse(request, nullptr))
+        return Attempt::Failed;
+
+    ReadHeaders(request);
+    std::vector<std::wstring> found;
+    if (FindAll(L"charset={[A-Za-z0-9\\-_]+}", headers, found) && !found.empty())
+        charset = found.front();
+    else
+        charset.clear();
+
+    const bool bodyRead = ReadBody(request);
+    DecodeBody();
+    if (!bodyRead)
+        return Attempt::Failed;
+
+    if (isGet)
+    {
+        std::vector<std::wstring> opening, closing;
+        if (FindAll(L"{<html>}", responseText, opening) && !opening.empty() &&
+            FindAll(L"{</html>}", responseText, closing) && closing.empty())
+            return Attempt::CutShort;
+    }
+    return Attempt::Complete;
+}
+
+bool WinHttpClient::SendThroughDiscoveredProxy(HINTERNET request)
+{
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config{};
+    if (!WinHttpGetIEProxyConfigForCurrentUser(&config))
+        return false;
+    GlobalText script{}, server{}, bypass{};
+    script.text = config.lpszAutoConfigUrl;
+    server.text = config.lpszProxy;
+    bypass.text = config.lpszProxyBypass;
+
+    if (script.text)
+    {
+        WINHTTP_AUTOPROXY_OPTIONS options{};
+        options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT | WINHTTP_AUTOPROXY_CONFIG_URL;
+        options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP;
+        options.lpszAutoConfigUrl = script.text;
+        options.fAutoLogonIfChallenged = TRUE;
+        WINHTTP_PROXY_INFO proxy{};
+        if (!WinHttpGetProxyForUrl(session.Get(), address.c_str(), &options, &proxy))
+            return false;
+        GlobalText proxyName{}, proxyBypass{};
+        proxyName.text = proxy.lpszProxy;
+        proxyBypass.text = proxy.lpszProxyBypass;
+        if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &proxy, sizeof(proxy)))
+            return false;
+        return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) != FALSE;
+    }
+
+    if (server.text)
+    {
+        // The next attempt goes through the named proxy; this one stays failed.
+        WINHTTP_PROXY_INFO proxy{};
+        proxy.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+        proxy.lpszProxy = server.text;
+        proxy.lpszProxyBypass = bypass.text;
+        WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &proxy, sizeof(proxy));
+        // Copied into room for 260 characters, as the proxy settings of the browser are.
+        discoveredProxy.assign(server.text, std::min<size_t>(wcslen(server.text), 259));
+        discoveredBypass = bypass.text ? std::wstring(bypass.text, std::min<size_t>(wcslen(bypass.text), 259)) : L"";
+        namedProxyFound = true;
+    }
+    return false;
+}
+
+void WinHttpClient::ReadHeaders(HINTERNET request)
+{
+    headers.clear();
+    DWORD number = 0;
+    DWORD numberSize = sizeof(number);
+    statusCode = WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                                     WINHTTP_HEADER_NAME_BY_INDEX, &number, &numberSize, WINHTTP_NO_HEADER_INDEX)
+                     ? number
+                     : 0;
+    numberSize = sizeof(number);
+    hasContentLength =
+        WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &number, &numberSize, WINHTTP_NO_HEADER_INDEX) != FALSE;
+    contentLength = hasContentLength ? number : 0;
+    DWORD size = 0;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
+                        &size, WINHTTP_NO_HEADER_INDEX);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0)
+        return;
+    std::wstring block(size / sizeof(wchar_t) + 1, L'\0');
+    if (WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, block.data(), &size,
+                            WINHTTP_NO_HEADER_INDEX))
+    {
+        block.resize(size / sizeof(wchar_t));
+        headers = std::move(block);
+    }
+}
+
+// The body grows in one buffer that starts at 10240 bytes and doubles, always keeping a zero byte after
+// the data, so large downloads cost a handful of allocations rather than one per chunk.
+bool WinHttpClient::ReadBody(HINTERNET request)
+{
+    body.clear();
+    received = 0;
+    transferComplete = false;
+    bool readFailed = false;
+    try
+    {
+        body.assign(kInitialBodySize, 0);
+    }
+    catch (const std::bad_alloc&)
+    {
+        bufferFailed = true;
+        return false;
+    }
+    for (;;)
+    {
+        DWORD available = 0;
+        if (!WinHttpQueryDataAvailable(request, &available))
+        {
+            readFailed = true;
+            break;
+        }
+        if (available == 0)
+            break;
+        const size_t needed = static_cast<size_t>(received) + available + 1;
+        if (needed > body.size())
+        {
+            size_t capacity = body.size();
+            while (capacity < needed)
+                capacity *= 2;
+            if (capacity > UINT32_MAX)
+            {
+                bufferFailed = true;
+                return false;
+            }
+            try
+            {
+                body.resize(capacity, 0);
+            }
+            catch (const std::bad_alloc&)
+            {
+                bufferFailed = true;
+                return false;
+            }
+        }
+        DWORD read = 0;
+        if (!WinHttpReadData(request, body.data() + received, available, &read) || read == 0)
+        {
+            // A broken transfer: keep what has arrived (the HTML rule may still reject it).
+            std::fill(body.begin() + received, body.begin() + received + available, 0);
+            readFailed = true;
+            break;
+        }
+        received += read;
+    }
+    transferComplete = !readFailed && (!hasContentLength || contentLength == received);
+    return true;
+}
+
+void WinHttpClient::DecodeBody()
+{
+    const auto* bytes = reinterpret_cast<const char*>(body.data());
+    const int count = static_cast<int>(received) + 1; // the zero byte after the data
+    auto decode = [&](UINT codePage, DWORD flags, std::wstring& out)
+    {
+        const int size = MultiByteToWideChar(codePage, flags, bytes, count, nullptr, 0);
+        if (size <= 0)
+            return false;
+        out.assign(static_cast<size_t>(size), L'\0');
+        if (MultiByteToWideChar(codePage, flags, bytes, count, out.data(), size) <= 0)
+            return false;
+        out.resize(wcslen(out.c_str()));
+        return true;
+    };
+    if (body.empty())
+        return;
+    std::wstring text;
+    const bool decoded = StartsWithUtf8(charset) ? decode(CP_UTF8, 0, text) : decode(CP_ACP, MB_PRECOMPOSED, text);
+    if (decoded || decode(CP_ACP, MB_PRECOMPOSED, text))
+        responseText = std::move(text);
+}
