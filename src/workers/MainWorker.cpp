@@ -1,0 +1,217 @@
+#include "workers/MainWorker.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <ctime>
+
+#include "core/ErrorReport.h"
+#include "core/ScopedHandle.h"
+#include "module/Module.h"
+#include "module/ProcessObjects.h"
+#include "net/ServiceRequests.h"
+#include "net/WinHttpClient.h"
+#include "resources/resource.h"
+#include "settings/AccountLock.h"
+#include "settings/AccountStore.h"
+#include "settings/Registry.h"
+#include "settings/VistaSupport.h"
+#include "workers/Replies.h"
+
+namespace
+{
+constexpr wchar_t kUserAgent[] = L"Mozilla/4.0";
+constexpr wchar_t kDeclinedDay[] = L"ver_upd_not_day";
+
+// GETs the address; the reply text, or nothing when it could not be fetched.
+bool Fetch(const std::wstring& url, std::wstring& reply)
+{
+    WinHttpClient client(url);
+    client.SetUserAgent(kUserAgent);
+    if (!client.Send(L"GET"))
+        return false;
+    reply = client.ResponseText();
+    return true;
+}
+
+void ShowConnectionMessage()
+{
+    MessageBoxW(nullptr, L"The server could not be reached at the moment. Please try again later.", L"Error",
+                MB_OK | MB_ICONHAND);
+}
+
+void CheckPasswordChange(const std::wstring& nonce, const std::wstring& email, const std::wstring& digest)
+{
+    if (email.empty() || digest.empty())
+        return;
+    std::wstring reply;
+    if (!Fetch(service_urls::PasswordChangeCheck(nonce, {email, digest}), reply))
+    {
+        ShowConnectionMessage();
+        return;
+    }
+    const auto change = ParsePasswordChange(reply, email, digest);
+    if (!change)
+        return;
+    const AccountWriteLock lock;
+    WriteIniCredentials(change->email, change->digest);
+    WriteRegistryCredentials(change->email, change->digest);
+}
+
+void VerifyAccount(const std::wstring& nonce, const std::wstring& email, const std::wstring& digest)
+{
+    SharedBlock& shared = Shared();
+    if (shared.signedIn != 0 || email.empty() || digest.empty())
+        return;
+    std::wstring reply;
+    if (!Fetch(service_urls::CredentialCheck(nonce, {email, digest}), reply))
+    {
+        ShowConnectionMessage();
+        return;
+    }
+    const Verification verification = ParseVerification(reply);
+    switch (verification.outcome)
+    {
+    case VerifyOutcome::NoAnswer:
+        return;
+    case VerifyOutcome::NotRegistered:
+        shared.signedIn = 0;
+        shared.notRegisteredPending = 1;
+        return;
+    case VerifyOutcome::WrongPassword:
+        shared.signedIn = 0;
+        shared.wrongPasswordPending = 1;
+        return;
+    case VerifyOutcome::SignedIn:
+        shared.signedIn = 1;
+        if (verification.approved)
+            StoreSharedText(shared.approvedText, *verification.approved);
+        if (verification.pending)
+            StoreSharedText(shared.pendingText, *verification.pending);
+        if (verification.number)
+            shared.verifyNumber = *verification.number;
+        return;
+    }
+}
+
+void CheckVersion(const RegistryKey& key)
+{
+    std::wstring reply;
+    if (!Fetch(service_urls::VersionCheck(), reply))
+        return;
+    const auto version = ParseVersion(reply);
+    if (!version || *version == kProductVersion)
+        return;
+    const std::wstring title = LoadResourceString(IDS_PRODUCT_NAME);
+    const int answer =
+        MessageBoxW(nullptr, L"A new version of Quillbury toolbar is available. Would you like to install it?",
+                    title.c_str(), MB_YESNO | MB_ICONINFORMATION);
+    if (answer == IDYES)
+        ShellExecuteW(nullptr, L"open", UpdaterPath().c_str(), L"", L"", SW_SHOW);
+    else
+        key.SetString(kDeclinedDay, TodayToken());
+}
+
+std::wstring TemporaryPathBeside(const std::wstring& path)
+{
+    return path + L"." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(GetCurrentThreadId()) +
+           L".tmp";
+}
+
+bool WriteWholeFile(const std::wstring& path, const unsigned char* bytes, uint32_t count)
+{
+    const KernelHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    DWORD written = 0;
+    return WriteFile(file.Get(), bytes, count, &written, nullptr) && written == count;
+}
+} // namespace
+
+void StartMainWorker(volatile LONG* done, volatile LONG* running, DWORD delay) noexcept
+{
+    StartWorker(&MainWorker, WorkerContext{done, running, delay});
+}
+
+void StartMainWorker(DWORD delay) noexcept
+{
+    SharedBlock& shared = Shared();
+    StartMainWorker(&shared.mainDone, &shared.mainRunning, delay);
+}
+
+void MainWorker(const WorkerContext& context)
+{
+    *context.running = 1;
+    const std::wstring nonce = RequestNonce();
+    if (context.delay != 0)
+        Sleep(10000);
+
+    const RegistryKey key(HKEY_CURRENT_USER, kSettingsKeyPath);
+    const bool versionDue = TodayToken() != key.ReadString(kDeclinedDay);
+
+    CheckPasswordChange(nonce, key.ReadString(L"email"), key.ReadString(L"password"));
+    VerifyAccount(nonce, key.ReadString(L"email"), key.ReadString(L"password"));
+
+    const std::wstring listPath = DataFilePath(kShopListFileName);
+    if (IsWrittenToday(listPath))
+        *context.done = 1;
+    else
+        *context.done = DownloadToFile(service_urls::ShopList(), listPath) ? 1 : 0;
+
+    if (versionDue)
+        CheckVersion(key);
+    *context.running = 0;
+}
+
+bool DownloadToFile(const std::wstring& url, const std::wstring& path)
+{
+    WinHttpClient client(url);
+    client.SetUserAgent(kUserAgent);
+    if (!client.Send(L"GET") || client.ResponseText().empty() || path.empty())
+        return false;
+    if (!client.TransferComplete() || client.StatusCode() < 200 || client.StatusCode() > 299)
+        return false;
+    if (!client.ResponseBytes() || client.ReceivedCount() == 0)
+        return false;
+    const std::wstring temporary = TemporaryPathBeside(path);
+    if (!WriteWholeFile(temporary, client.ResponseBytes(), client.ReceivedCount()) ||
+        !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    {
+        DeleteFileW(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool IsWrittenToday(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes))
+        return false;
+    SYSTEMTIME utc{};
+    SYSTEMTIME written{};
+    if (!FileTimeToSystemTime(&attributes.ftLastWriteTime, &utc) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &written))
+        return false;
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return written.wYear == now.wYear && written.wMonth == now.wMonth && written.wDay == now.wDay;
+}
+
+std::wstring UpdaterPath()
+{
+    wchar_t path[MAX_PATH] = {};
+    if (GetModuleFileNameW(ModuleInstance(), path, MAX_PATH) == 0 || !PathRemoveFileSpecW(path) ||
+        !PathAppendW(path, kUpdaterFileName))
+        return kUpdaterFileName;
+    return path;
+}
+
+std::wstring TodayToken()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_s(&local, &now);
+    return std::to_wstring(local.tm_wday);
+}
