@@ -13,7 +13,7 @@ CTEST = ctest --output-on-failure --timeout 900 -j $(JOBS) $(CTEST_FILTER)
 WIN_BUILD = build/win
 HOST_BUILD = build/host
 
-.PHONY: all bootstrap dll configure-win configure-host build-win build-host test test-host test-win clean
+.PHONY: all bootstrap dll configure-win configure-host configure-bench build-win build-host build-bench bench test test-host test-win clean
 
 all: dll
 
@@ -26,6 +26,17 @@ configure-win: bootstrap
 
 configure-host: bootstrap
 	@CC=clang CXX=clang++ cmake -S . -B $(HOST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+
+configure-bench: bootstrap
+	@CC=clang CXX=clang++ cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQB_SANITIZE=OFF >/dev/null
+
+build-bench: configure-bench
+	cmake --build build/bench -j $(JOBS)
+
+# Every benchmark: figures printed with their baselines, collected in build/bench/results.json, and the
+# table in README.md refreshed.
+bench: build-bench build-win
+	scripts/bench.sh
 
 dll: configure-win
 	cmake --build $(WIN_BUILD) --target Quillbury -j $(JOBS)

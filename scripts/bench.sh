@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Runs every benchmark and collects the figures in build/bench/results.json, then prints them as a table
+# and refreshes the table in README.md. Each figure is measured against its baseline in the same run.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+results=$root/build/bench/results.json
+mkdir -p "$root/build/bench"
+rm -f "$results"
+export QB_BENCH_RESULTS=$results
+
+echo "== native benchmarks (Release, no sanitizers)"
+if [ -x "$root/build/bench/qb_bench_regexp" ]; then
+    "$root/build/bench/qb_bench_regexp" --benchmark_min_time=0.05 >/dev/null
+fi
+for fuzzer in "$root"/build/bench/qb_fuzz_*; do
+    [ -x "$fuzzer" ] || continue
+    "$root/scripts/fuzz-budget.sh" "$fuzzer" "${QB_FUZZ_SECONDS:-60}"
+done
+
+echo "== Windows benchmarks under Wine"
+win=$root/build/win
+run_wine() { "$root/scripts/wine-run.sh" "$@"; }
+run_standin() { python3 "$root/tools/standin/with_standin.py" -- "$root/scripts/wine-run.sh" "$@"; }
+[ -f "$win/qb_bench_shoplist.exe" ] && run_wine "$win/qb_bench_shoplist.exe"
+[ -f "$win/qb_bench_http.exe" ] && run_standin "$win/qb_bench_http.exe"
+for extra in "$win"/qb_bench_band.exe "$win"/qb_bench_helper.exe; do
+    [ -f "$extra" ] && run_wine "$extra"
+done
+
+python3 "$root/scripts/bench_table.py" "$results" --readme "$root/README.md"
