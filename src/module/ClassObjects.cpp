@@ -1,4 +1,6 @@
-// DllGetClassObject and DllCanUnloadNow.
+// DllGetClassObject and DllCanUnloadNow: the two classes of the add-on and the module count.
+#include "browser/SearchBar.h"
+#include "browser/SearchBrowserHelper.h"
 #include "module/ClassFactory.h"
 #include "module/Guids.h"
 
@@ -7,10 +9,10 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
     if (!ppv)
         return E_INVALIDARG;
     *ppv = nullptr;
-    // The band and the helper object are served here once their classes exist; until then the two
-    // identifiers are known but not available, and no placeholder object is ever handed out.
-    static_cast<void>(riid);
-    static_cast<void>(rclsid);
+    if (IsEqualCLSID(rclsid, kBandClsid))
+        return GetClassObjectOf<SearchBar>(riid, ppv);
+    if (IsEqualCLSID(rclsid, kHelperClsid))
+        return GetClassObjectOf<SearchBrowserHelper>(riid, ppv);
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 

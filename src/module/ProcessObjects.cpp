@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "core/ActivationContext.h"
+#include "toolbar/Theme.h"
 
 namespace
 {
@@ -25,6 +26,7 @@ ProcessObjects::ProcessObjects() : displayScale(ReadDisplayScale()) {}
 
 ProcessObjects::~ProcessObjects()
 {
+    ReleaseThemeLibrary();
     ReleaseModuleActivationContext();
 }
 
