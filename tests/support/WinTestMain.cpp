@@ -4,10 +4,10 @@
 
 #include <objbase.h>
 
+#include <gtest/gtest.h>
+
 #include "module/Module.h"
 #include "module/ProcessObjects.h"
-
-#include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
