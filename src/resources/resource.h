@@ -28,3 +28,9 @@
 #define ID_TOP_PRODUCTS 40058
 #define ID_TOP_VOUCHERS 40059
 #define ID_TOP_CASHBACK 40060
+
+// In-page popup: the script library and the two templates (Popup.rc2).
+#define RT_POPUP_RESOURCE 101 // the numeric resource type of all three
+#define IDR_POPUP_SCRIPT 102  // script library: Popup.show, Popup.showModal, Popup.hide
+#define IDR_SHOP_POPUP 103    // shop popup template, element "popupdiv"
+#define IDR_VOUCHER_POPUP 104 // voucher popup template, element "popupvdiv"
