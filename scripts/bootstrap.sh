@@ -9,7 +9,13 @@ packages=(
     wine wine64 xvfb x11-utils xdotool imagemagick
     clang libclang-rt-14-dev libbenchmark-dev googletest
     msitools openssl
+    chromium
 )
+# The popup's lint and browser tests run on node and npm. Machines that bring their own Node.js (with npm
+# inside its package) keep it: Debian's npm package would conflict with it.
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+    packages+=(nodejs npm)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
