@@ -5,7 +5,13 @@
 
 #include <windows.h>
 
+#include "browser/FrameHookTable.h"
+#include "browser/ShownShopKeys.h"
+#include "core/ThreadLocalStorage.h"
 #include "settings/SharedState.h"
+
+class SearchBar;
+class SearchBrowserHelper;
 
 struct DisplayScale
 {
@@ -23,6 +29,11 @@ public:
 
     const DisplayScale displayScale;
     SharedState sharedState;
+    const ThreadLocalStorage<SearchBar> bandSlot;
+    ShownShopKeys shownShopKeys; // shops whose page popup was shown in this process
+    FrameHookLock frameHookLock; // guards frameHooks
+    FrameHookTable frameHooks;
+    const ThreadLocalStorage<SearchBrowserHelper> helperSlot;
 };
 
 // Builds the objects; false when one of them could not be built (the library then refuses to load).

@@ -1,0 +1,47 @@
+// SearchBHOBrowserEventSink: what the helper object does with the events of its tab's browser.
+//  - BeforeNavigate2 to one of the service's password or login pages: a delayed main worker picks up a
+//    password or e-mail change made there.
+//  - DocumentComplete of a participating shop's page: the shop popup goes into the page, once per shop in
+//    this process.
+//  - OnQuit: the tab gives back its share of the frame thread's keyboard hook.
+// Embedded in the helper object and called only on the tab's thread.
+#pragma once
+
+#include <string>
+
+#include "browser/DispatchEventSink.h"
+
+class SearchBrowserHelper;
+class ShopList;
+
+// How the delayed main worker is started; tests substitute a recorder.
+using MainWorkerStarter = void (*)(volatile LONG* done, volatile LONG* running, DWORD delay);
+
+// True when the lower-cased address holds the service's domain immediately followed by the path of its
+// password reminder, login check or e-mail and password change page.
+[[nodiscard]] bool IsServiceAccountPage(const std::wstring& url);
+
+class SearchBHOBrowserEventSink final : public DispatchEventSink
+{
+public:
+    explicit SearchBHOBrowserEventSink(SearchBrowserHelper& helper) noexcept;
+
+    // IDispatch. S_OK for every event; after a reported failure the com_error's code, or E_FAIL for the
+    // other errors of the family. Nothing escapes into the browser.
+    STDMETHODIMP Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* parameters, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argumentError) override;
+
+    // The shop list of the toolbar on the same thread; null until the helper object finds one. Not owned.
+    void SetShopList(const ShopList* list) noexcept { shopList = list; }
+    [[nodiscard]] const ShopList* Shops() const noexcept { return shopList; }
+
+    void SetMainWorkerStarter(MainWorkerStarter starter) noexcept { startMainWorker = starter; }
+
+private:
+    void OnBeforeNavigate2(const DISPPARAMS& parameters);
+    void OnDocumentComplete(const DISPPARAMS& parameters);
+
+    SearchBrowserHelper& owner;
+    const ShopList* shopList = nullptr;
+    MainWorkerStarter startMainWorker;
+};
