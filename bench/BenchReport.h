@@ -37,8 +37,8 @@ inline std::string JsonText(const std::string& text)
 inline void ReportFigures(const std::vector<BenchFigure>& figures)
 {
     for (const auto& f : figures)
-        std::printf("%s: %.3f %s, baseline %s %.3f, ratio %.3f (target %s)\n", f.name.c_str(), f.value,
-                    f.unit.c_str(), f.baseline.c_str(), f.baselineValue, f.ratio, f.target.c_str());
+        std::printf("%s: %.3f %s, baseline %s %.3f, ratio %.3f (target %s)\n", f.name.c_str(), f.value, f.unit.c_str(),
+                    f.baseline.c_str(), f.baselineValue, f.ratio, f.target.c_str());
     std::fflush(stdout);
     const char* path = std::getenv("QB_BENCH_RESULTS");
     if (!path)

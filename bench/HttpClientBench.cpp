@@ -15,8 +15,8 @@ constexpr wchar_t kUrl[] = L"http://bench.test/__test/download?size=10485760";
 // The least a program can do to fetch the body with WinHTTP.
 size_t MinimalDownload()
 {
-    const HttpHandle session(WinHttpOpen(L"bench", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                         WINHTTP_NO_PROXY_BYPASS, 0));
+    const HttpHandle session(
+        WinHttpOpen(L"bench", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     const HttpHandle connection(WinHttpConnect(session.Get(), L"bench.test", 80, 0));
     const HttpHandle request(WinHttpOpenRequest(connection.Get(), L"GET", L"/__test/download?size=10485760", nullptr,
                                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));

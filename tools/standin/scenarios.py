@@ -79,13 +79,13 @@ class Scenario:
         return {"name": self.name, "paths": self.paths, "times": self.remaining, "params": self.params}
 
 
-def parse_spec(spec):
+def parse_scenario(text):
     """'NAME', 'NAME&key=value...' or 'NAME?key=value...' (as on the command line) -> (name, params)."""
     for separator in ("?", "&"):
-        if separator in spec:
-            name, _, rest = spec.partition(separator)
+        if separator in text:
+            name, _, rest = text.partition(separator)
             return name, dict(parse_qsl(rest, keep_blank_values=True))
-    return spec, {}
+    return text, {}
 
 
 class ScenarioSet:

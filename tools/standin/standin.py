@@ -29,7 +29,7 @@ import control  # noqa: E402 - needs the path above when run as a script
 from delivery import StreamBody  # noqa: E402
 from fixtures import DEFAULT_SHOP_COUNT, Fixtures  # noqa: E402
 from handler import Handler  # noqa: E402
-from scenarios import ScenarioSet, parse_spec  # noqa: E402
+from scenarios import ScenarioSet, parse_scenario  # noqa: E402
 from service import Reply, Service, text_reply  # noqa: E402
 from testbody import test_reply  # noqa: E402
 from tls import TlsContext  # noqa: E402
@@ -123,8 +123,8 @@ class StandIn:
         with self.lock:
             self.fixtures = Fixtures(self.shop_count, self.shop_file_bytes, self.start_accounts)
             self.scenarios.clear()
-            for spec in self.start_scenarios:
-                name, params = parse_spec(spec)
+            for text in self.start_scenarios:
+                name, params = parse_scenario(text)
                 self.scenarios.set(name, params)
             self._counts = {}
         if clear_log:
