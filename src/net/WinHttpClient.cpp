@@ -1,6 +1,7 @@
 #include "net/WinHttpClient.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <new>
 
@@ -23,6 +24,24 @@ struct GlobalText
             GlobalFree(text);
     }
 };
+
+// Whether the text holds the tag in any ASCII letter case: what the patterns "{<html>}" and "{</html>}" find,
+// without the lower-cased copy of a body that may be megabytes long.
+bool ContainsTagIgnoringCase(const std::wstring& text, const wchar_t* tag)
+{
+    const size_t length = wcslen(tag);
+    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; };
+    for (size_t at = text.find(L'<'); at != std::wstring::npos && text.size() - at >= length;
+         at = text.find(L'<', at + 1))
+    {
+        size_t i = 1;
+        while (i < length && lower(text[at + i]) == tag[i])
+            ++i;
+        if (i == length)
+            return true;
+    }
+    return false;
+}
 
 bool StartsWithUtf8(const std::wstring& name)
 {
@@ -139,9 +158,7 @@ WinHttpClient::Attempt WinHttpClient::TryOnce(HINTERNET request, bool isGet)
 
     if (isGet)
     {
-        std::vector<std::wstring> opening, closing;
-        if (FindAll(L"{<html>}", responseText, opening) && !opening.empty() &&
-            FindAll(L"{</html>}", responseText, closing) && closing.empty())
+        if (ContainsTagIgnoringCase(responseText, L"<html>") && !ContainsTagIgnoringCase(responseText, L"</html>"))
             return Attempt::CutShort;
     }
     return Attempt::Complete;
@@ -220,18 +237,28 @@ void WinHttpClient::ReadHeaders(HINTERNET request)
 }
 
 // The body grows in one buffer that starts at 10240 bytes and doubles, always keeping a zero byte after
-// the data, so large downloads cost a handful of allocations rather than one per chunk.
+// the data, so large downloads cost a handful of allocations rather than one per chunk. The buffer is not
+// cleared as a whole: only the byte after the data is kept zero.
 bool WinHttpClient::ReadBody(HINTERNET request)
 {
-    body.clear();
+    body.reset();
+    capacity = 0;
     received = 0;
     transferComplete = false;
     bool readFailed = false;
-    try
+    auto grow = [&](size_t size)
     {
-        body.assign(kInitialBodySize, 0);
-    }
-    catch (const std::bad_alloc&)
+        std::unique_ptr<unsigned char[]> grown(new (std::nothrow) unsigned char[size]);
+        if (!grown)
+            return false;
+        if (received)
+            std::memcpy(grown.get(), body.get(), received);
+        grown[received] = 0;
+        body = std::move(grown);
+        capacity = size;
+        return true;
+    };
+    if (!grow(kInitialBodySize))
     {
         bufferFailed = true;
         return false;
@@ -247,57 +274,55 @@ bool WinHttpClient::ReadBody(HINTERNET request)
         if (available == 0)
             break;
         const size_t needed = static_cast<size_t>(received) + available + 1;
-        if (needed > body.size())
+        if (needed > capacity)
         {
-            size_t capacity = body.size();
-            while (capacity < needed)
-                capacity *= 2;
-            if (capacity > UINT32_MAX)
-            {
-                bufferFailed = true;
-                return false;
-            }
-            try
-            {
-                body.resize(capacity, 0);
-            }
-            catch (const std::bad_alloc&)
+            size_t size = capacity;
+            while (size < needed)
+                size *= 2;
+            if (size > UINT32_MAX || !grow(size))
             {
                 bufferFailed = true;
                 return false;
             }
         }
         DWORD read = 0;
-        if (!WinHttpReadData(request, body.data() + received, available, &read) || read == 0)
+        if (!WinHttpReadData(request, body.get() + received, available, &read) || read == 0)
         {
             // A broken transfer: keep what has arrived (the HTML rule may still reject it).
-            std::fill(body.begin() + received, body.begin() + received + available, 0);
+            body[received] = 0;
             readFailed = true;
             break;
         }
         received += read;
+        body[received] = 0;
     }
     transferComplete = !readFailed && (!hasContentLength || contentLength == received);
     return true;
 }
 
+// Decodes the bytes up to the first zero byte (the text ends there anyway) in one pass: neither UTF-8 nor an
+// ANSI code page makes more UTF-16 units than bytes.
 void WinHttpClient::DecodeBody()
 {
-    const auto* bytes = reinterpret_cast<const char*>(body.data());
-    const int count = static_cast<int>(received) + 1; // the zero byte after the data
+    if (!body)
+        return;
+    const auto* bytes = reinterpret_cast<const char*>(body.get());
+    const auto* zero = static_cast<const char*>(std::memchr(bytes, 0, static_cast<size_t>(received) + 1));
+    const int count = static_cast<int>(zero - bytes);
+    if (count == 0)
+    {
+        responseText.clear();
+        return;
+    }
     auto decode = [&](UINT codePage, DWORD flags, std::wstring& out)
     {
-        const int size = MultiByteToWideChar(codePage, flags, bytes, count, nullptr, 0);
+        out.resize(static_cast<size_t>(count));
+        const int size = MultiByteToWideChar(codePage, flags, bytes, count, out.data(), count);
         if (size <= 0)
             return false;
-        out.assign(static_cast<size_t>(size), L'\0');
-        if (MultiByteToWideChar(codePage, flags, bytes, count, out.data(), size) <= 0)
-            return false;
-        out.resize(wcslen(out.c_str()));
+        out.resize(static_cast<size_t>(size));
         return true;
     };
-    if (body.empty())
-        return;
     std::wstring text;
     const bool decoded = StartsWithUtf8(charset) ? decode(CP_UTF8, 0, text) : decode(CP_ACP, MB_PRECOMPOSED, text);
     if (decoded || decode(CP_ACP, MB_PRECOMPOSED, text))

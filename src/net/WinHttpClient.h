@@ -12,6 +12,7 @@
 #include <winhttp.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,7 @@ public:
     // The decoded body up to its first NUL; empty before a successful Send.
     [[nodiscard]] std::wstring ResponseText() const { return responseText; }
     // The raw body; always followed by at least one zero byte in memory.
-    [[nodiscard]] const unsigned char* ResponseBytes() const noexcept { return body.data(); }
+    [[nodiscard]] const unsigned char* ResponseBytes() const noexcept { return body.get(); }
     [[nodiscard]] uint32_t ReceivedCount() const noexcept { return received; }
     [[nodiscard]] const std::wstring& ResponseHeaders() const noexcept { return headers; }
     [[nodiscard]] const std::wstring& ResponseCharset() const noexcept { return charset; }
@@ -75,7 +76,8 @@ private:
     HttpHandle session;
     std::wstring headers;
     std::wstring charset;
-    std::vector<unsigned char> body;
+    std::unique_ptr<unsigned char[]> body; // `capacity` bytes, a zero byte right after the data
+    size_t capacity = 0;
     uint32_t received = 0;
     bool bufferFailed = false;
     bool namedProxyFound = false;
