@@ -8,7 +8,7 @@ packages=(
     mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 xvfb x11-utils xdotool imagemagick
     clang libclang-rt-14-dev libbenchmark-dev googletest
-    msitools openssl
+    msitools wixl openssl
     chromium
 )
 # The popup's lint and browser tests run on node and npm. Machines that bring their own Node.js (with npm
