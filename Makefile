@@ -1,5 +1,7 @@
 # Entry points. Each one first installs whatever this machine lacks (scripts/bootstrap.sh).
+#   make demo    the add-on at work, as a new user meets it: screenshots and a transcript in out/demo/
 #   make dll     build build/win/Quillbury.dll
+#   make msi     build the installer package build/win/Quillbury-<version>.msi
 #   make test    build everything and run every test (native, then under Wine)
 # Subsets: make test LABELS=unit   (a CTest label regex: unit, win, e2e)
 #          make test TESTS=core    (a CTest name regex)
@@ -13,7 +15,7 @@ CTEST = ctest --output-on-failure --timeout 900 -j $(JOBS) $(CTEST_FILTER)
 WIN_BUILD = build/win
 HOST_BUILD = build/host
 
-.PHONY: all bootstrap dll configure-win configure-host configure-bench build-win build-host build-bench bench test test-host test-win clean
+.PHONY: all bootstrap demo dll msi configure-win configure-host configure-bench build-win build-host build-bench bench test test-host test-win clean
 
 all: dll
 
@@ -60,3 +62,13 @@ test: build-host build-win
 
 clean:
 	rm -rf build out
+
+msi: configure-win
+	cmake --build $(WIN_BUILD) --target msi -j $(JOBS)
+	@echo "built $$(ls $(WIN_BUILD)/Quillbury-*.msi)"
+
+# Installs the add-on into a private Wine prefix and drives the toolbar, the login dialog, the Offers menu
+# and the shop popup against the stand-in service, in a few minutes (tools/demo/run_demo.sh).
+demo: configure-win
+	cmake --build $(WIN_BUILD) --target Quillbury msi qb_testhost_tool -j $(JOBS)
+	tools/demo/run_demo.sh
