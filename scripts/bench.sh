@@ -10,7 +10,7 @@ export QB_BENCH_RESULTS=$results
 
 echo "== native benchmarks (Release, no sanitizers)"
 if [ -x "$root/build/bench/qb_bench_regexp" ]; then
-    "$root/build/bench/qb_bench_regexp" --benchmark_min_time=0.05 >/dev/null
+    "$root/build/bench/qb_bench_regexp" --benchmark_min_time=0.05 2>&1 | grep -E "^regexp\." || true
 fi
 for fuzzer in "$root"/build/bench/qb_fuzz_*; do
     [ -x "$fuzzer" ] || continue

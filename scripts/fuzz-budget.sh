@@ -8,10 +8,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 corpus=$(mktemp -d)
 seeds=$root/tests/fuzz/corpus/${name#qb_fuzz_}
 log=$(mktemp)
-"$fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len=8192 "$corpus" \
+"$fuzzer" -print_final_stats=1 -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len=8192 "$corpus" \
     $( [ -d "$seeds" ] && echo "$seeds" ) >"$log" 2>&1 || { tail -40 "$log"; rm -rf "$corpus" "$log"; exit 1; }
-runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{print $2}' | tail -1)
-[ -n "$runs" ] || runs=$(grep -o '#[0-9]*' "$log" | tail -1 | tr -d '#')
+runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{print $2}' | tail -1 || true)
+[ -n "$runs" ] || runs=$(grep -o '#[0-9]*' "$log" | tail -1 | tr -d '#' || true)
 rm -rf "$corpus" "$log"
 echo "$name: $runs executions in ${seconds}s, no crash"
 python3 - "$name" "$runs" "$seconds" <<'PY'

@@ -25,7 +25,7 @@ struct HostOptions
 class TestBrowserHost
 {
 public:
-    static constexpr int kBandAreaHeight = 30;
+    static constexpr int kBandAreaHeight = 40; // room for the band at 120 DPI too
     static constexpr const wchar_t* kFrameClass = L"QuillburyTestFrame";
     static constexpr const wchar_t* kFrameTitle = L"Quillbury test browser";
 
