@@ -100,7 +100,15 @@ try
             request.Reset(WinHttpOpenRequest(connection.Get(), method.c_str(), path.c_str(), nullptr /* HTTP/1.1 */,
                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                              secure ? WINHTTP_FLAG_SECURE : 0));
-        return request.IsValid();
+        if (!request)
+            return false;
+        // The wait for the response headers has a limit of its own (90 s by default), which the session's
+        // timeouts leave alone: without this a server that accepts the request and never answers would hold
+        // every attempt for that long instead of the receive timeout.
+        DWORD headersTimeout = static_cast<DWORD>(timeouts.receive);
+        WinHttpSetOption(request.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersTimeout,
+                         sizeof(headersTimeout));
+        return true;
     };
     if (!openRequest())
         return false;
