@@ -10,7 +10,7 @@
 
 SearchBar::SearchBar()
 {
-    accelerators = LoadAcceleratorsW(ModuleInstance(), MAKEINTRESOURCEW(IDR_ACCELERATORS));
+    accelerators.Reset(LoadAcceleratorsW(ModuleInstance(), MAKEINTRESOURCEW(IDR_ACCELERATORS)));
     if (!accelerators)
         throw AtLocation(LastWindowsError(), kAcceleratorsFailed);
     Process().bandSlot.Set(this);
@@ -135,7 +135,7 @@ STDMETHODIMP SearchBar::TranslateAcceleratorIO(MSG* message)
     const bool keyDown = message->message == WM_KEYDOWN;
     if (toolBar)
     {
-        if (TranslateAcceleratorW(toolBar->Window(), accelerators, message))
+        if (TranslateAcceleratorW(toolBar->Window(), accelerators.Get(), message))
             return S_OK; // Enter became the search command
         if (keyDown && message->wParam == VK_TAB)
         {

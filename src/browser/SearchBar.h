@@ -9,6 +9,7 @@
 #include "browser/BandServices.h"
 #include "browser/DispatchEventSink.h"
 #include "browser/ExplorerBar.h"
+#include "core/ScopedHandle.h"
 
 class SearchBar;
 class SearchToolBar;
@@ -67,7 +68,7 @@ private:
     std::wstring GetTitle() override { return {}; }
     HWND GetBandWindow() override;
 
-    HACCEL accelerators = nullptr;
+    AcceleratorHandle accelerators; // given back with the band (one USER object per band under Wine)
     SearchBarBrowserEventSink eventSink{*this};
     std::unique_ptr<SearchToolBar> toolBar;
     DWORD adviseCookie = 0;

@@ -98,5 +98,8 @@ using BitmapHandle = GenericScopedHandle<HBITMAP, &handle_release::FreeGdiObject
 using FontHandle = GenericScopedHandle<HFONT, &handle_release::FreeGdiObject>;
 using MenuHandle = GenericScopedHandle<HMENU, &DestroyMenu>;
 using LibraryHandle = GenericScopedHandle<HMODULE, &FreeLibrary>;
+// A table from LoadAcceleratorsW too: Windows counts the loads of a resource table and frees it at the last
+// destroy, while Wine makes a new table for every load.
+using AcceleratorHandle = GenericScopedHandle<HACCEL, &DestroyAcceleratorTable>;
 using LocalMemory = GenericScopedHandle<void*, &handle_release::FreeLocal>;
 using CoTaskMemory = GenericScopedHandle<void*, &handle_release::FreeCoTaskMem>;
