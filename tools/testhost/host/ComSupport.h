@@ -26,11 +26,12 @@ namespace testhost
 
 using Microsoft::WRL::ComPtr;
 
-// Creates a fake with its initial reference (the fakes start at 1) owned by the returned pointer.
+// Creates a fake with its initial reference (the fakes start at 1) owned by the returned pointer. Not
+// through ComPtr::Attach: mingw-w64's takes a reference of its own, which would keep every fake alive.
 template <typename T, typename... Args> ComPtr<T> MakeFake(Args&&... args)
 {
     ComPtr<T> object;
-    object.Attach(new T(std::forward<Args>(args)...));
+    *object.GetAddressOf() = new T(std::forward<Args>(args)...);
     return object;
 }
 
