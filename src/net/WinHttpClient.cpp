@@ -25,17 +25,20 @@ struct GlobalText
     }
 };
 
-// Whether the text holds the tag in any ASCII letter case: what the patterns "{<html>}" and "{</html>}" find,
-// without the lower-cased copy of a body that may be megabytes long.
-bool ContainsTagIgnoringCase(const std::wstring& text, const wchar_t* tag)
+// Whether the body, up to its first zero byte, holds the tag in any ASCII letter case: what the patterns
+// "{<html>}" and "{</html>}" find in the decoded text. Looking at the bytes gives the same answer for UTF-8 and
+// for every ANSI code page, because "<" is never part of a multi-byte character there, and it spares decoding
+// a body that may be megabytes long when nobody asks for its text.
+bool ContainsTagIgnoringCase(const unsigned char* bytes, size_t count, const char* tag)
 {
-    const size_t length = wcslen(tag);
-    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; };
-    for (size_t at = text.find(L'<'); at != std::wstring::npos && text.size() - at >= length;
-         at = text.find(L'<', at + 1))
+    const size_t length = std::strlen(tag);
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; };
+    for (const auto* at = static_cast<const unsigned char*>(std::memchr(bytes, '<', count));
+         at && static_cast<size_t>(bytes + count - at) >= length;
+         at = static_cast<const unsigned char*>(std::memchr(at + 1, '<', static_cast<size_t>(bytes + count - at - 1))))
     {
         size_t i = 1;
-        while (i < length && lower(text[at + i]) == tag[i])
+        while (i < length && lower(at[i]) == static_cast<unsigned char>(tag[i]))
             ++i;
         if (i == length)
             return true;
@@ -160,13 +163,16 @@ WinHttpClient::Attempt WinHttpClient::TryOnce(HINTERNET request, bool isGet)
         charset.clear();
 
     const bool bodyRead = ReadBody(request);
-    DecodeBody();
+    textStale = true; // decoded when somebody asks for the text
     if (!bodyRead)
         return Attempt::Failed;
 
     if (isGet)
     {
-        if (ContainsTagIgnoringCase(responseText, L"<html>") && !ContainsTagIgnoringCase(responseText, L"</html>"))
+        const auto* bytes = body.get();
+        const auto* zero = static_cast<const unsigned char*>(std::memchr(bytes, 0, static_cast<size_t>(received) + 1));
+        const auto count = static_cast<size_t>(zero - bytes);
+        if (ContainsTagIgnoringCase(bytes, count, "<html>") && !ContainsTagIgnoringCase(bytes, count, "</html>"))
             return Attempt::CutShort;
     }
     return Attempt::Complete;
@@ -310,7 +316,7 @@ bool WinHttpClient::ReadBody(HINTERNET request)
 
 // Decodes the bytes up to the first zero byte (the text ends there anyway) in one pass: neither UTF-8 nor an
 // ANSI code page makes more UTF-16 units than bytes.
-void WinHttpClient::DecodeBody()
+void WinHttpClient::DecodeBody() const
 {
     if (!body)
         return;
@@ -322,12 +328,26 @@ void WinHttpClient::DecodeBody()
         responseText.clear();
         return;
     }
+    // Plain ASCII reads the same in UTF-8 and in every ANSI code page, so that leading run is widened
+    // directly and the conversion call only sees the rest: it starts at the first byte of 0x80 or above,
+    // where no multi-byte sequence can be cut.
+    int ascii = 0;
+    while (ascii < count && static_cast<unsigned char>(bytes[ascii]) < 0x80)
+        ++ascii;
     auto decode = [&](UINT codePage, DWORD flags, std::wstring& out)
     {
         out.resize(static_cast<size_t>(count));
-        const int size = MultiByteToWideChar(codePage, flags, bytes, count, out.data(), count);
-        if (size <= 0)
-            return false;
+        for (int i = 0; i < ascii; ++i)
+            out[static_cast<size_t>(i)] = static_cast<wchar_t>(bytes[i]);
+        int size = ascii;
+        if (ascii < count)
+        {
+            const int rest =
+                MultiByteToWideChar(codePage, flags, bytes + ascii, count - ascii, out.data() + ascii, count - ascii);
+            if (rest <= 0)
+                return false;
+            size += rest;
+        }
         out.resize(static_cast<size_t>(size));
         return true;
     };

@@ -45,7 +45,20 @@ public:
     bool Send(const std::wstring& verb) noexcept;
 
     // The decoded body up to its first NUL; empty before a successful Send.
-    [[nodiscard]] std::wstring ResponseText() const { return responseText; }
+    [[nodiscard]] std::wstring ResponseText() const
+    {
+        if (textStale)
+        {
+            DecodeBody();
+            textStale = false;
+        }
+        return responseText;
+    }
+    // Whether ResponseText() would give text, without decoding the body.
+    [[nodiscard]] bool HasResponseText() const noexcept
+    {
+        return textStale ? received > 0 && body[0] != 0 : !responseText.empty();
+    }
     // The raw body; always followed by at least one zero byte in memory.
     [[nodiscard]] const unsigned char* ResponseBytes() const noexcept { return body.get(); }
     [[nodiscard]] uint32_t ReceivedCount() const noexcept { return received; }
@@ -68,7 +81,7 @@ private:
     bool SendThroughDiscoveredProxy(HINTERNET request);
     void ReadHeaders(HINTERNET request);
     bool ReadBody(HINTERNET request);
-    void DecodeBody();
+    void DecodeBody() const;
 
     std::wstring address;
     std::wstring userAgent = L"WinHttpClient";
@@ -87,5 +100,7 @@ private:
     bool hasContentLength = false;
     DWORD contentLength = 0;
     bool transferComplete = false;
-    std::wstring responseText;
+    // The decoded body, made on first request after a response arrived (a shop-list download never needs it).
+    mutable std::wstring responseText;
+    mutable bool textStale = false;
 };

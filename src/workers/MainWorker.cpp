@@ -168,7 +168,7 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& path)
 {
     WinHttpClient client(url);
     client.SetUserAgent(kUserAgent);
-    if (!client.Send(L"GET") || client.ResponseText().empty() || path.empty())
+    if (!client.Send(L"GET") || !client.HasResponseText() || path.empty())
         return false;
     if (!client.TransferComplete() || client.StatusCode() < 200 || client.StatusCode() > 299)
         return false;
