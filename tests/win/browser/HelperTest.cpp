@@ -27,6 +27,7 @@
 #include "net/ServiceUrls.h"
 #include "settings/AccountStore.h"
 #include "settings/Registry.h"
+#include "support/ChildProcess.h"
 #include "support/MessageBoxDriver.h"
 #include "toolbar/SearchToolBar.h"
 #include "win/net/StandinClient.h"
@@ -732,36 +733,6 @@ TEST_F(HelperTest, TwoTabThreadsShowAShopOnce)
 }
 
 // A second browser process: this program starts itself again to play it.
-std::wstring ChildRole()
-{
-    wchar_t role[32] = {};
-    GetEnvironmentVariableW(L"QB_HELPER_CHILD", role, 32);
-    return role;
-}
-
-DWORD RunChild(const wchar_t* test)
-{
-    wchar_t program[MAX_PATH];
-    GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::wstring commandLine = L"\"" + std::wstring(program) + L"\" --gtest_filter=HelperChild." + test;
-    SetEnvironmentVariableW(L"QB_HELPER_CHILD", test);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    const BOOL started =
-        CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
-    SetEnvironmentVariableW(L"QB_HELPER_CHILD", nullptr);
-    if (!started)
-        return 1000;
-    const KernelHandle process(info.hProcess);
-    const KernelHandle thread(info.hThread);
-    if (WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0)
-        return 1001;
-    DWORD code = 1002;
-    GetExitCodeProcess(process.Get(), &code);
-    return code;
-}
-
 TEST(HelperChild, ShowsTheShopAgain)
 {
     if (ChildRole() != L"ShowsTheShopAgain")
@@ -780,7 +751,7 @@ TEST_F(HelperTest, ANewProcessShowsTheShopAgain)
     SiteHelper();
     ASSERT_TRUE(PopupShown(*Visit(L"http://www.shop-one.com/").Get()));
     ASSERT_TRUE(Untouched(*Visit(L"http://www.shop-one.com/").Get(), L"<p>Welcome</p>"));
-    EXPECT_EQ(RunChild(L"ShowsTheShopAgain"), 0u);
+    EXPECT_EQ(RunThisProgramAsChild(L"HelperChild.*", L"ShowsTheShopAgain"), 0u);
 }
 
 // With the band's class served in this apartment, siting shows the band, focuses its search box and hands

@@ -148,17 +148,6 @@ TEST_F(HostTest, WebBrowserServiceIsTheBrowserOnSiteAndBrowser)
                                                 reinterpret_cast<void**>(service.GetAddressOf())));
 }
 
-TEST_F(HostTest, SiteRecordsFocusChangesWithTheObjectsIdentity)
-{
-    ComPtr<TestSink> object = MakeFake<TestSink>();
-    EXPECT_EQ(S_OK, host->Site().OnFocusChangeIS(object.Get(), TRUE));
-    EXPECT_EQ(S_OK, host->Site().OnFocusChangeIS(object.Get(), FALSE));
-    ASSERT_EQ(2u, host->Site().FocusChanges().size());
-    EXPECT_EQ(Identity(object.Get()), host->Site().FocusChanges()[0].object);
-    EXPECT_TRUE(host->Site().FocusChanges()[0].focused);
-    EXPECT_FALSE(host->Site().FocusChanges()[1].focused);
-}
-
 TEST_F(HostTest, ConnectionPointAdvisesSeveralSinksAndUnadvisesByCookie)
 {
     DWORD first = 0;
@@ -350,35 +339,6 @@ TEST(FakeElementTest, InsertAdjacentHtmlPlacesTextLikeTheBrowser)
     }
 }
 
-TEST(FakeElementTest, RepeatedInsertionsStackAtTheBeginningAndSwitchesFail)
-{
-    ComPtr<FakeElement> element = FakeElement::Create(L"page");
-    for (const wchar_t* text : {L"1", L"2"})
-    {
-        BSTR where = SysAllocString(L"afterBegin");
-        BSTR html = SysAllocString(text);
-        element->insertAdjacentHTML(where, html);
-        SysFreeString(where);
-        SysFreeString(html);
-    }
-    EXPECT_EQ(L"21page", element->InnerHtml());
-    EXPECT_EQ((std::vector<std::wstring>{L"insertAdjacentHTML(afterBegin)", L"insertAdjacentHTML(afterBegin)"}),
-              element->Calls());
-
-    BSTR html = nullptr;
-    element->nullInnerHtml = true;
-    EXPECT_EQ(S_OK, element->get_innerHTML(&html));
-    EXPECT_EQ(nullptr, html);
-    element->innerHtmlResult = E_ACCESSDENIED;
-    EXPECT_EQ(E_ACCESSDENIED, element->get_innerHTML(&html));
-    EXPECT_EQ(nullptr, html);
-    element->insertResult = E_FAIL;
-    BSTR value = SysAllocString(L"new");
-    EXPECT_EQ(E_FAIL, element->put_innerHTML(value));
-    SysFreeString(value);
-    EXPECT_EQ(L"21page", element->InnerHtml());
-}
-
 TEST(FakeDocumentTest, BodyAndWindowCanBeMissingOrFail)
 {
     ComPtr<FakeDocument> document = FakeDocument::Create(L"<p>x</p>");
@@ -471,32 +431,6 @@ TEST_F(HostTest, ShowBrowserBarCreatesSitesAndLaysOutTheBandOnce)
     EXPECT_FALSE(Browser().BrowserBarCalls()[1].show);
 }
 
-TEST_F(HostTest, ShowBrowserBarReportsBadTextUnknownClassesAndItsSwitch)
-{
-    struct Case
-    {
-        const char* name;
-        std::wstring text;
-        HRESULT switched;
-        HRESULT expected;
-    };
-    const Case cases[] = {
-        {"not a CLSID", L"Quillbury toolbar", S_OK, E_INVALIDARG},
-        {"empty", L"", S_OK, E_INVALIDARG},
-        {"not registered", L"{6B0F3C2E-5A41-4E97-B7C8-1D2E3F405199}", S_OK, REGDB_E_CLASSNOTREG},
-        {"switched to fail", GuidText(kTestBandClsid), E_ACCESSDENIED, E_ACCESSDENIED},
-    };
-    for (const Case& one : cases)
-    {
-        SCOPED_TRACE(one.name);
-        Browser().showBrowserBarResult = one.switched;
-        ScopedVariant text(one.text);
-        EXPECT_EQ(one.expected, Browser().ShowBrowserBar(text.Get(), nullptr, nullptr));
-        EXPECT_EQ(nullptr, Browser().Band());
-        EXPECT_EQ(0, TestBand::record.alive);
-    }
-}
-
 TEST_F(HostTest, HelperObjectsAreSitedWithTheBrowserAndQuitTakesGuestsOffTheirSites)
 {
     ComPtr<TestSink> sink = Advise();
@@ -557,87 +491,6 @@ TEST_F(HostTest, NavigationsAreLoggedWithTheirArgumentsAndLoadNothing)
     EXPECT_EQ(L"http://two.example/", calls[2].url);
     EXPECT_EQ((std::vector<std::wstring>{L"http://service.example/offer?id=1&x=2", L"http://two.example/"}), loaded);
     EXPECT_EQ(L"", Browser().Location()) << "navigating loads nothing by itself";
-}
-
-TEST_F(HostTest, KeyMessagesForTheBandGoThroughItsTranslateAcceleratorIO)
-{
-    ASSERT_EQ(S_OK, host->ShowBand(kTestBandClsid));
-    HWND band = Browser().BandWindow();
-    TestBand::record.calls.clear();
-    TestBrowserHost otherTab; // a second host on the thread must not take the first one's keys
-
-    PostMessageW(band, WM_KEYDOWN, VK_RETURN, 0);
-    PostMessageW(host->ContentWindow(), WM_KEYDOWN, 'A', 0); // not the band's: never offered to it
-    PumpMessagesFor(50);
-    TestBand::keyAnswer = S_FALSE; // refused: the browser handles it (a refused Tab moves the focus on)
-    PostMessageW(band, WM_KEYDOWN, VK_TAB, 0);
-    PumpUntil([&] { return Browser().KeyRoutes().size() == 2; }, 2000);
-
-    ASSERT_EQ(2u, Browser().KeyRoutes().size());
-    EXPECT_EQ(static_cast<WPARAM>(VK_RETURN), Browser().KeyRoutes()[0].key);
-    EXPECT_EQ(S_OK, Browser().KeyRoutes()[0].result);
-    EXPECT_EQ(static_cast<WPARAM>(VK_TAB), Browser().KeyRoutes()[1].key);
-    EXPECT_EQ(S_FALSE, Browser().KeyRoutes()[1].result);
-    EXPECT_EQ((std::vector<std::wstring>{L"TranslateAcceleratorIO(13)", L"TranslateAcceleratorIO(9)"}),
-              TestBand::record.calls);
-    EXPECT_TRUE(otherTab.Browser().KeyRoutes().empty());
-}
-
-TEST(MessagePumpTest, PumpUntilStopsWhenThePredicateHoldsOrAtTheDeadline)
-{
-    bool fired = false;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 30, nullptr);
-    SetMessageFilter(
-        [&](MSG& message)
-        {
-            if (message.message == WM_TIMER && message.wParam == timer)
-                fired = true;
-            return false;
-        });
-    EXPECT_TRUE(PumpUntil([&] { return fired; }, 5000));
-    KillTimer(nullptr, timer);
-    SetMessageFilter(nullptr);
-
-    const ULONGLONG start = GetTickCount64();
-    EXPECT_FALSE(PumpUntil([] { return false; }, 100));
-    EXPECT_GE(GetTickCount64() - start, 90u);
-}
-
-TEST(WindowCaptureTest, SavesTheClientAreaAsA24BitBitmap)
-{
-    HostOptions options;
-    options.visible = true;
-    options.width = 400;
-    options.height = 300;
-    TestBrowserHost host(options);
-    PumpMessagesFor(100);
-    RECT client = {};
-    GetClientRect(host.FrameWindow(), &client);
-
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    const std::wstring path = std::wstring(folder) + L"qb_host_shot.bmp";
-    ASSERT_TRUE(SaveWindowBitmap(host.FrameWindow(), path));
-    std::ifstream file(path.c_str(), std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    file.close();
-    DeleteFileW(path.c_str());
-    ASSERT_GE(bytes.size(), 54u);
-    const auto number = [&](std::size_t at)
-    {
-        return static_cast<long>(static_cast<unsigned char>(bytes[at]) |
-                                 (static_cast<unsigned char>(bytes[at + 1]) << 8) |
-                                 (static_cast<unsigned char>(bytes[at + 2]) << 16) |
-                                 (static_cast<unsigned long>(static_cast<unsigned char>(bytes[at + 3])) << 24));
-    };
-    EXPECT_EQ("BM", bytes.substr(0, 2));
-    EXPECT_EQ(client.right, number(18));
-    EXPECT_EQ(client.bottom, number(22));
-    EXPECT_EQ(24, static_cast<unsigned char>(bytes[28]));
-    const std::size_t stride = (static_cast<std::size_t>(client.right) * 3 + 3) & ~static_cast<std::size_t>(3);
-    EXPECT_EQ(54 + stride * static_cast<std::size_t>(client.bottom), bytes.size());
-
-    EXPECT_FALSE(SaveWindowBitmap(nullptr, path));
 }
 
 } // namespace

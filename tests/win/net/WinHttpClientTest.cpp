@@ -8,6 +8,7 @@
 
 #include "StandinClient.h"
 #include "core/ScopedHandle.h"
+#include "support/ChildProcess.h"
 
 namespace
 {
@@ -174,8 +175,7 @@ void SetBrowserProxy(const std::wstring& server)
 // discovered and the second attempt goes through it.
 TEST(WinHttpClientProxyChild, SecondAttemptUsesTheBrowsersProxy)
 {
-    wchar_t role[8] = {};
-    if (!GetEnvironmentVariableW(L"QB_PROXY_CHILD", role, 8))
+    if (ChildRole() != L"proxy")
         GTEST_SKIP() << "runs as a child process only";
     WinHttpClient client(L"http://127.0.0.1:9/__test/body?text=via%20proxy&case=proxy", kShortTimeouts);
     ASSERT_TRUE(client.Send(L"GET"));
@@ -186,32 +186,8 @@ TEST_F(WinHttpClientTest, TheBrowsersNamedProxyIsUsedOnTheSecondAttempt)
 {
     SetBrowserProxy(L"127.0.0.1:" + std::to_wstring(StandinPort()));
 
-    wchar_t program[MAX_PATH];
-    GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::wstring commandLine =
-        L"\"" + std::wstring(program) + L"\" --gtest_filter=WinHttpClientProxyChild.SecondAttemptUsesTheBrowsersProxy";
-    // The child's environment: ours without any proxy variable, plus its role.
-    std::wstring environment;
-    for (const wchar_t* entry : {L"QB_PROXY_CHILD=1", L"WINEDEBUG=-all"})
-        environment.append(entry).push_back(L'\0');
-    const wchar_t* block = GetEnvironmentStringsW();
-    for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1)
-        if (_wcsnicmp(entry, L"http_proxy=", 11) != 0 && _wcsnicmp(entry, L"https_proxy=", 12) != 0)
-            environment.append(entry).push_back(L'\0');
-    FreeEnvironmentStringsW(const_cast<wchar_t*>(block));
-    environment.push_back(L'\0');
-
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    ASSERT_TRUE(CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                               environment.data(), nullptr, &startup, &info));
-    const KernelHandle process(info.hProcess);
-    const KernelHandle thread(info.hThread);
-    ASSERT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(process.Get(), &code);
-    EXPECT_EQ(code, 0u);
+    // The child runs without any proxy variable, so its first send to a closed port fails.
+    EXPECT_EQ(RunThisProgramAsChild(L"WinHttpClientProxyChild.*", L"proxy", {L"http_proxy", L"https_proxy"}), 0u);
     EXPECT_EQ(StandinRequestCount(L"case=proxy"), 1);
 }
 } // namespace

@@ -10,6 +10,7 @@
 
 #include "core/ScopedHandle.h"
 #include "module/ProcessObjects.h"
+#include "support/ChildProcess.h"
 
 namespace
 {
@@ -100,36 +101,6 @@ TEST(SharedState, OnlyThisUserMayOpenTheMapping)
 }
 
 // Two processes: this program starts itself again to play the second browser process.
-std::wstring ChildRole()
-{
-    wchar_t role[32] = {};
-    GetEnvironmentVariableW(L"QB_SHARED_CHILD", role, 32);
-    return role;
-}
-
-DWORD RunChild(const wchar_t* test)
-{
-    wchar_t program[MAX_PATH];
-    GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::wstring commandLine = L"\"" + std::wstring(program) + L"\" --gtest_filter=SharedStateChild." + test;
-    SetEnvironmentVariableW(L"QB_SHARED_CHILD", test);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    const BOOL started =
-        CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
-    SetEnvironmentVariableW(L"QB_SHARED_CHILD", nullptr);
-    if (!started)
-        return 1000;
-    const KernelHandle process(info.hProcess);
-    const KernelHandle thread(info.hThread);
-    if (WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0)
-        return 1001;
-    DWORD code = 1002;
-    GetExitCodeProcess(process.Get(), &code);
-    return code;
-}
-
 TEST(SharedStateChild, ReadsWhatTheFirstProcessLeft)
 {
     if (ChildRole() != L"ReadsWhatTheFirstProcessLeft")
@@ -147,7 +118,7 @@ TEST(SharedState, TwoProcessesShareOneBlock)
     Shared().verifyNumber = -7;
     StoreSharedText(Shared().approvedText, L"\u00a312.50");
     Shared().noticeShown = 0;
-    EXPECT_EQ(RunChild(L"ReadsWhatTheFirstProcessLeft"), 0u);
+    EXPECT_EQ(RunThisProgramAsChild(L"SharedStateChild.*", L"ReadsWhatTheFirstProcessLeft"), 0u);
     EXPECT_EQ(Shared().noticeShown, 1);
     EXPECT_EQ(LoadSharedText(Shared().pendingText), L"from the second process");
 }
