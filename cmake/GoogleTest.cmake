@@ -9,3 +9,17 @@ if(NOT WIN32 AND QB_SANITIZE)
         target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer)
     endforeach()
 endif()
+
+# A CTest test of a GoogleTest program that passes only when the program reached its normal end having run
+# its tests (scripts/run_checked.py): a crash, a kill or an exit(0) halfway fails it. COMMAND runs the
+# program (for Windows programs: through scripts/wine-run.sh, or a wrapper in front of it).
+function(qb_gtest_test name)
+    add_test(NAME ${name} COMMAND python3 ${PROJECT_SOURCE_DIR}/scripts/run_checked.py gtest ${name} -- ${ARGN})
+endfunction()
+
+# How a test program of this tree is started: natively, or under Wine.
+if(WIN32)
+    set(QB_RUN_PROGRAM ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh)
+else()
+    set(QB_RUN_PROGRAM)
+endif()

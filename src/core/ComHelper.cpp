@@ -5,8 +5,11 @@
 
 com_error MakeComError(HRESULT result, IUnknown* object, REFIID iid)
 {
+    // Asked directly rather than through TryQueryInterface: an object that fails this query with anything but
+    // E_NOINTERFACE would otherwise send us back here for the error of the query, without end.
     ComPtr<ISupportErrorInfo> support;
-    if (TryQueryInterface(object, support) && support->InterfaceSupportsErrorInfo(iid) == S_OK)
+    if (object && SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo, support.ReceiveVoid())) && support &&
+        support->InterfaceSupportsErrorInfo(iid) == S_OK)
     {
         ComPtr<IErrorInfo> info;
         if (GetErrorInfo(0, info.Receive()) == S_OK && info)

@@ -22,6 +22,9 @@ DWORD RunThisProgramAsChild(const std::wstring& test, const std::wstring& role,
     for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1)
     {
         bool keep = _wcsnicmp(entry, L"QB_CHILD_ROLE=", 14) != 0;
+        // The run's own records (premature-exit file, XML report) belong to the first process only.
+        for (const std::wstring& name : {std::wstring(L"TEST_PREMATURE_EXIT_FILE"), std::wstring(L"GTEST_OUTPUT")})
+            keep = keep && !(_wcsnicmp(entry, name.c_str(), name.size()) == 0 && entry[name.size()] == L'=');
         for (const auto& name : dropped)
             keep = keep && !(_wcsnicmp(entry, name.c_str(), name.size()) == 0 && entry[name.size()] == L'=');
         if (keep)

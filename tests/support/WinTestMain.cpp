@@ -8,10 +8,17 @@
 
 #include "module/Module.h"
 #include "module/ProcessObjects.h"
+#include "support/ChildProcess.h"
 
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
+    // Suites named "...Child" play a second process (support/ChildProcess.h); the first process leaves them out.
+    if (ChildRole().empty())
+    {
+        const std::string filter = GTEST_FLAG_GET(filter);
+        GTEST_FLAG_SET(filter, filter + (filter.find('-') == std::string::npos ? "-" : ":") + "*Child.*");
+    }
     SetModuleInstance(GetModuleHandleW(nullptr));
     if (!InitializeProcessObjects())
         return 2;

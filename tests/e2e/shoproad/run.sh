@@ -28,4 +28,5 @@ rm -f "$QB_E2E_OUT"/shoproad*-captured.html
 # Both halves share the stand-in (its log holds the redirect request); the Chromium half runs only when
 # the Windows half passed. The whole road must end well within the ctest timeout.
 exec python3 "$root/tools/standin/with_standin.py" --command-timeout 240 -- \
-    bash -c '"$1" "$2" && node "$3"' shop-road "$root/scripts/wine-run.sh" "$program" "$root/tests/e2e/shoproad/click.mjs"
+    bash -c '"$1" gtest shop-road -- "$2" "$3" && node "$4"' shop-road "$root/scripts/run_checked.py" \
+    "$root/scripts/wine-run.sh" "$program" "$root/tests/e2e/shoproad/click.mjs"

@@ -48,15 +48,24 @@ constexpr GUID kUnknownClsid = {0x01234567, 0x89ab, 0xcdef, {1, 2, 3, 4, 5, 6, 7
 TEST_F(DllEntryTest, ClassObjectRequestsAnswerWithTheRightCodes)
 {
     const auto getClassObject = Export<GetClassObjectFn>("DllGetClassObject");
+    const auto canUnloadNow = Export<CanUnloadNowFn>("DllCanUnloadNow");
     ASSERT_NE(getClassObject, nullptr);
+    ASSERT_NE(canUnloadNow, nullptr);
     EXPECT_EQ(getClassObject(kBandClsid, IID_IClassFactory, nullptr), E_INVALIDARG);
-    for (const GUID* clsid : {&kUnknownClsid, &kBandClsid, &kHelperClsid})
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(getClassObject(kUnknownClsid, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(object, nullptr);
+    for (const GUID* clsid : {&kBandClsid, &kHelperClsid})
     {
-        void* object = reinterpret_cast<void*>(1);
-        EXPECT_EQ(getClassObject(*clsid, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
+        object = reinterpret_cast<void*>(1);
+        EXPECT_EQ(getClassObject(*clsid, IID_IDispatch, &object), E_NOINTERFACE);
         EXPECT_EQ(object, nullptr);
+        EXPECT_EQ(canUnloadNow(), S_OK) << "the refused class object is gone";
+        ASSERT_EQ(getClassObject(*clsid, IID_IClassFactory, &object), S_OK);
+        EXPECT_EQ(canUnloadNow(), S_FALSE) << "a class object holds the library";
+        static_cast<IClassFactory*>(object)->Release();
+        EXPECT_EQ(canUnloadNow(), S_OK);
     }
-    EXPECT_EQ(Export<CanUnloadNowFn>("DllCanUnloadNow")(), S_OK);
 }
 
 TEST_F(DllEntryTest, CarriesItsStringsManifestAndVersion)
