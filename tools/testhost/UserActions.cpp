@@ -75,6 +75,12 @@ bool WaitUntilGone(HWND window, DWORD timeoutMilliseconds)
     return Poll([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMilliseconds);
 }
 
+std::wstring MessageText(HWND box)
+{
+    const HWND text = GetDlgItem(box, kMessageBoxTextId);
+    return text ? WindowText(text) : std::wstring();
+}
+
 bool TypeIntoDialog(HWND dialog, int controlId, const std::wstring& text)
 {
     const HWND control = GetDlgItem(dialog, controlId);
@@ -161,8 +167,8 @@ std::vector<std::wstring> CloseLeftovers(DWORD timeoutMilliseconds)
             if (const HWND dialog = FindProcessWindow(kDialogClass))
             {
                 std::wstring line = L"window \"" + WindowText(dialog) + L"\"";
-                if (const HWND text = GetDlgItem(dialog, kMessageBoxTextId))
-                    line += L": " + WindowText(text);
+                if (GetDlgItem(dialog, kMessageBoxTextId))
+                    line += L": " + MessageText(dialog);
                 closed.push_back(line);
                 PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
                 PostMessageW(dialog, WM_CLOSE, 0, 0);

@@ -29,6 +29,8 @@ HWND FindProcessWindow(const wchar_t* windowClass, const std::wstring& caption =
 HWND WaitForProcessWindow(const wchar_t* windowClass, const std::wstring& caption, DWORD timeoutMilliseconds);
 bool WaitUntilGone(HWND window, DWORD timeoutMilliseconds);
 
+// The message text of a message box.
+std::wstring MessageText(HWND box);
 // Replaces the text of an edit control of the dialog by typing it, one character message at a time.
 bool TypeIntoDialog(HWND dialog, int controlId, const std::wstring& text);
 // A click on a push button of the dialog, as the button reports it to its dialog.

@@ -1,0 +1,470 @@
+// The scenario commands of the tests (see ScenarioTest.h) and the stage before and the checks after each one.
+#include "support/ScenarioTest.h"
+
+#include <windows.h>
+
+#include <map>
+#include <mutex>
+
+#include "Scenario.h"
+#include "browser/HtmlEscape.h"
+#include "core/ErrorReport.h"
+#include "core/Text.h"
+#include "host/MessagePump.h"
+#include "module/Guids.h"
+#include "module/ProcessObjects.h"
+#include "net/ServiceRequests.h"
+#include "net/ServiceUrls.h"
+#include "settings/AccountStore.h"
+#include "settings/Registry.h"
+#include "settings/VistaSupport.h"
+#include "support/AddonRegistration.h"
+#include "support/TestSupport.h"
+#include "workers/MainWorker.h"
+#include "workers/NoticeWorker.h"
+
+using scenario::Command;
+using scenario::Runner;
+using testhost::FakeDocument;
+
+namespace
+{
+const std::wstring kScripts = L"http://www.quillbury.co.uk/k3tq8w2m/";
+
+std::mutex loggedLock;
+std::vector<std::wstring> logged; // "unit line" of each event-log entry of the test program's own code
+
+void RecordLogged(DWORD, const std::array<std::wstring, 3>& strings)
+{
+    const std::lock_guard guard(loggedLock);
+    logged.push_back(strings[1] + L" " + strings[2]);
+}
+
+// What the running scenario keeps between its commands (one scenario runs at a time).
+struct State
+{
+    size_t requestsSeen = 0;
+    size_t navigationsSeen = 0;
+    std::map<std::wstring, std::wstring> bound; // the "{name}" values of the patterns
+    DWORD threads = 0;                          // of the process before the scenario's tab opened
+} state;
+
+// "*" any text; "{name}" any text, the same wherever the name comes again.
+bool Matches(std::wstring_view pattern, std::wstring_view text, std::map<std::wstring, std::wstring>& bound)
+{
+    if (pattern.empty())
+        return text.empty();
+    const size_t close = pattern.find(L'}');
+    if (pattern.front() == L'{' && close != std::wstring_view::npos)
+    {
+        const std::wstring name(pattern.substr(1, close - 1));
+        if (const auto found = bound.find(name); found != bound.end())
+            return text.starts_with(found->second) &&
+                   Matches(pattern.substr(close + 1), text.substr(found->second.size()), bound);
+        for (size_t length = 0; length <= text.size(); ++length)
+        {
+            bound[name] = std::wstring(text.substr(0, length));
+            if (Matches(pattern.substr(close + 1), text.substr(length), bound))
+                return true;
+        }
+        bound.erase(name);
+        return false;
+    }
+    if (pattern.front() == L'*')
+    {
+        for (size_t skip = 0; skip <= text.size(); ++skip)
+            if (Matches(pattern.substr(1), text.substr(skip), bound))
+                return true;
+        return false;
+    }
+    return !text.empty() && text.front() == pattern.front() && Matches(pattern.substr(1), text.substr(1), bound);
+}
+
+// The list against the command's patterns, one for one; prints the list when they differ.
+bool MatchList(Runner& runner, const std::vector<std::wstring>& seen, const Command& command,
+               const std::wstring& prefix)
+{
+    bool same = seen.size() + 1 == command.size();
+    for (size_t index = 0; same && index < seen.size(); ++index)
+        same = Matches(command[index + 1].starts_with(L"http") ? command[index + 1] : prefix + command[index + 1],
+                       seen[index], state.bound);
+    for (size_t index = 0; !same && index < seen.size(); ++index)
+        runner.Print(L"  seen: " + seen[index]);
+    return same;
+}
+
+std::wstring Value(const std::wstring& text)
+{
+    return text.starts_with(L"md5(") && text.ends_with(L")") ? PasswordDigest(text.substr(4, text.size() - 5)) : text;
+}
+
+// A file's bytes with "\r", "\n", "\\" and "\xNN" escapes; other characters in the ANSI code page.
+std::string Bytes(const std::wstring& text)
+{
+    std::string bytes;
+    for (size_t at = 0; at < text.size(); ++at)
+        if (text[at] != L'\\' || at + 1 == text.size())
+            bytes += WideToNarrow(std::wstring(1, text[at]));
+        else if (text[++at] == L'x' && at + 2 < text.size())
+            bytes += static_cast<char>(std::stoi(text.substr(std::exchange(at, at + 2) + 1, 2), nullptr, 16));
+        else
+            bytes += text[at] == L'r' ? '\r' : text[at] == L'n' ? '\n' : static_cast<char>(text[at]);
+    return bytes;
+}
+
+// A value of a store as text: "ini" and "reg" keys, or the shared block's flags and texts.
+std::wstring* SharedText(const std::wstring& name, std::wstring& value)
+{
+    SharedBlock& block = Shared();
+    const std::pair<const wchar_t*, volatile LONG*> flags[] = {{L"noticeDone", &block.noticeDone},
+                                                               {L"noticeRunning", &block.noticeRunning},
+                                                               {L"noticeShown", &block.noticeShown},
+                                                               {L"mainDone", &block.mainDone},
+                                                               {L"mainRunning", &block.mainRunning},
+                                                               {L"wrongPasswordPending", &block.wrongPasswordPending},
+                                                               {L"notRegisteredPending", &block.notRegisteredPending},
+                                                               {L"signedIn", &block.signedIn},
+                                                               {L"verifyNumber", &block.verifyNumber}};
+    for (const auto& [flagName, flag] : flags)
+        if (name == flagName)
+            return value.empty() ? (value = std::to_wstring(*flag), &value) : (*flag = std::stol(value), &value);
+    std::pair<const wchar_t*, wchar_t*> texts[] = {
+        {L"approved", block.approvedText}, {L"pending", block.pendingText}, {L"notice", block.noticeText}};
+    for (const auto& [textName, field] : texts)
+        if (name == textName)
+        {
+            const size_t size = field == block.noticeText ? 255 : 25;
+            if (value.empty())
+                value.assign(field, std::find(field, field + size, L'\0'));
+            else
+                std::fill(std::copy_n(value.begin(), std::min(value.size(), size - 1), field), field + size, L'\0');
+            return &value;
+        }
+    return nullptr;
+}
+
+bool ReadOrWrite(const std::wstring& store, const std::wstring& name, std::wstring& value, bool write)
+{
+    if (store == L"ini")
+        write ? WriteIniValue(name.c_str(), value) : static_cast<void>(value = ReadIniValue(name.c_str()));
+    else if (store == L"reg")
+    {
+        const RegistryKey key(HKEY_CURRENT_USER, kSettingsKeyPath);
+        write ? key.SetString(name.c_str(), value) : static_cast<void>(value = key.ReadString(name.c_str()));
+    }
+    else
+        return store == L"shared" && SharedText(name, value);
+    return true;
+}
+
+bool Assignments(const Command& command, Runner& runner, bool write)
+{
+    for (size_t index = 2; index < command.size(); ++index)
+    {
+        const size_t equals = command[index].find(L'=');
+        const std::wstring name = command[index].substr(0, equals);
+        const std::wstring wanted = Value(command[index].substr(equals + 1));
+        std::wstring value = write ? wanted : L"";
+        if (equals == std::wstring::npos || !ReadOrWrite(command[1], name, value, write) || value != wanted)
+            return runner.Print(L"  " + name + L" is \"" + value + L"\""), false;
+    }
+    return true;
+}
+
+bool OnPage(Runner& runner, const std::function<void(testhost::FakeWebBrowser&)>& work)
+{
+    return runner.OnHost([&] { return work(runner.Browser()), true; });
+}
+
+bool Popup(const Command& command, Runner& runner)
+{
+    std::wstring body, url, script;
+    OnPage(runner,
+           [&](testhost::FakeWebBrowser& browser)
+           {
+               body = browser.Document() ? browser.Document()->BodyHtml() : L"";
+               const auto scripts =
+                   browser.Document() ? browser.Document()->Scripts() : std::vector<testhost::ExecutedScript>();
+               script = scripts.empty() ? L"" : scripts.back().code;
+               url = browser.Location();
+           });
+    const bool voucher = command[1] == L"voucher";
+    const bool shown = body.find(voucher ? L"id=\"popupvdiv\"" : L"id=\"popupdiv\"") != std::wstring::npos &&
+                       script.ends_with(voucher ? L"Popup.showModal('popupvdiv');" : L"Popup.show('popupdiv')");
+    if (command[1] == L"none" || !shown)
+        return (command[1] == L"none") == (body.find(L"popup") == std::wstring::npos) ||
+               (runner.Print(L"  the page: " + body.substr(0, 400)), false);
+    if (command.size() < 4)
+        return true;
+    // The redirect link of one of the last seconds, as the page's HTML carries it.
+    const bool signedIn = command[2] == L"in";
+    for (int back = 0; back < 3; ++back)
+        if (body.find(EscapeHtml(service_urls::Redirect(
+                NonceSecondsAgo(back), signedIn ? StoredAccount() : ServiceAccount{}, signedIn, command[3], url))) !=
+            std::wstring::npos)
+            return true;
+    return runner.Print(L"  no link to shop " + command[3] + L" in: " + body.substr(0, 600)), false;
+}
+
+bool Key(const Command& command, Runner& runner)
+{
+    const std::map<std::wstring, WPARAM> names = {
+        {L"enter", VK_RETURN}, {L"tab", VK_TAB}, {L"shift-tab", VK_TAB}, {L"f6", VK_F6}};
+    return names.contains(command[1]) && OnPage(runner,
+                                                [&](testhost::FakeWebBrowser& browser)
+                                                {
+                                                    BYTE keys[256] = {};
+                                                    GetKeyboardState(keys);
+                                                    keys[VK_SHIFT] = command[1] == L"shift-tab" ? 0x80 : 0;
+                                                    SetKeyboardState(keys);
+                                                    MSG message{GetFocus(), WM_KEYDOWN, names.at(command[1]), 0, 0, {}};
+                                                    browser.RouteKeyMessage(message);
+                                                    keys[VK_SHIFT] = 0;
+                                                    SetKeyboardState(keys);
+                                                    testhost::PumpMessagesFor(50);
+                                                });
+}
+
+bool Focus(const Command& command, Runner& runner)
+{
+    const HWND toolbar = runner.Toolbar();
+    const std::map<std::wstring, HWND> places = {{L"search", FindWindowExW(toolbar, nullptr, L"Edit", nullptr)},
+                                                 {L"buttons", toolbar},
+                                                 {L"content", runner.Host().ContentWindow()}};
+    HWND focus = nullptr;
+    runner.OnHost([&] { return (focus = GetFocus()), true; });
+    return places.contains(command[1]) && places.at(command[1]) == focus;
+}
+
+bool Answer(const Command& command, Runner& runner)
+{
+    const std::map<std::wstring, int> buttons = {{L"ok", IDOK}, {L"yes", IDYES}, {L"no", IDNO}, {L"cancel", IDCANCEL}};
+    const HWND box = useractions::WaitForProcessWindow(L"#32770", command[1], 15000);
+    const std::wstring text = box ? useractions::MessageText(box) : L"";
+    runner.Print(box ? L"  says \"" + text + L"\"" : L"  no such box");
+    std::map<std::wstring, std::wstring> none;
+    if (!box || !buttons.contains(command[2]) || (command.size() > 3 && !Matches(command[3], text, none)))
+        return false;
+    useractions::PressDialogButton(box, buttons.at(command[2]));
+    return useractions::WaitUntilGone(box, 30000);
+}
+
+void AddCommands(Runner& runner)
+{
+    runner.Add(L"set", 2, [](const Command& command, Runner& self) { return Assignments(command, self, true); });
+    runner.Add(L"expect", 2, [](const Command& command, Runner& self) { return Assignments(command, self, false); });
+    runner.Add(L"file", 2,
+               [](const Command& command, Runner&)
+               {
+                   const std::wstring path = DataFilePath(command[1]);
+                   return command[2].starts_with(L"age=") ? SetLastWriteTime(path, command[2].substr(4))
+                                                          : WriteFileBytes(path, Bytes(command[2]));
+               });
+    runner.Add(L"expect-file", 2,
+               [](const Command& command, Runner& self)
+               {
+                   const std::string now = ReadFileBytes(DataFilePath(command[1]));
+                   const std::string wanted = command[2] == L"served" ? StandinShopList()
+                                              : command[2] == L"none" ? "<missing>"
+                                                                      : Bytes(command[2]);
+                   return now == wanted || (self.Print(L"  holds " + NarrowToWide(now.substr(0, 200))), false);
+               });
+    runner.Add(L"expect-no-tmp", 0, [](const Command&, Runner&) { return DataFiles(L"*.tmp").empty(); });
+    runner.Add(L"service", 1,
+               [](const Command& command, Runner& self)
+               {
+                   const std::wstring reply = StandinControl(command[1]);
+                   return reply.find(L"\"ok\": true") != std::wstring::npos || (self.Print(L"  " + reply), false);
+               });
+    runner.Add(L"expect-requests", 0,
+               [](const Command& command, Runner& self)
+               {
+                   const std::vector<std::wstring> all = StandinRequests(L"");
+                   const std::vector<std::wstring> seen(all.begin() + static_cast<long>(state.requestsSeen), all.end());
+                   state.requestsSeen = all.size();
+                   return MatchList(self, seen, command, kScripts);
+               });
+    runner.Add(L"wait-request", 1,
+               [](const Command& command, Runner&)
+               {
+                   const std::wstring pattern = command[1].starts_with(L"http") ? command[1] : kScripts + command[1];
+                   return useractions::Poll(
+                       [&]
+                       {
+                           const auto all = StandinRequests(L"");
+                           return std::any_of(all.begin(), all.end(),
+                                              [&](const std::wstring& url)
+                                              { return Matches(pattern, url, state.bound); });
+                       },
+                       20000);
+               });
+    runner.Add(L"expect-navigations", 0,
+               [](const Command& command, Runner& self)
+               {
+                   std::vector<std::wstring> seen;
+                   OnPage(self,
+                          [&](testhost::FakeWebBrowser& browser)
+                          {
+                              for (size_t index = state.navigationsSeen; index < browser.Navigations().size(); ++index)
+                                  seen.push_back(browser.Navigations()[index].url);
+                              state.navigationsSeen = browser.Navigations().size();
+                          });
+                   return MatchList(self, seen, command, L"http://www.quillbury.co.uk/");
+               });
+    runner.Add(L"open", 0,
+               [](const Command& command, Runner& self)
+               {
+                   HRESULT result = E_FAIL;
+                   OnPage(self,
+                          [&](testhost::FakeWebBrowser& browser) {
+                              result = command.size() > 1 ? self.Host().ShowBand(kBandClsid)
+                                                          : browser.CreateHelperObject(kHelperClsid);
+                          });
+                   return SUCCEEDED(result) && self.Toolbar();
+               });
+    runner.Add(L"close", 0,
+               [](const Command&, Runner& self) { return OnPage(self, [](auto& browser) { browser.Quit(); }); });
+    runner.Add(L"start", 1,
+               [](const Command& command, Runner&)
+               { return command[1] == L"main" ? StartMainWorker(0) : StartNoticeWorker(), true; });
+    runner.Add(L"wait-idle", 0,
+               [](const Command&, Runner& self)
+               {
+                   // A worker's thread is counted from its start, before it raises its running flag.
+                   return useractions::Poll(
+                              [] {
+                                  return Shared().mainRunning == 0 && Shared().noticeRunning == 0 &&
+                                         ProcessThreadCount() <= state.threads;
+                              },
+                              40000) ||
+                          (self.Print(L"  still running: " + std::to_wstring(ProcessThreadCount()) + L" threads"),
+                           false);
+               });
+    // Posted, as the system posts them: a message box or menu they open runs its loop on the tab's thread.
+    runner.Add(L"tick", 0,
+               [](const Command&, Runner& self)
+               { return PostMessageW(self.Toolbar(), WM_TIMER, 1, 0), Sleep(300), true; });
+    runner.Add(L"command", 1,
+               [](const Command& command, Runner& self)
+               { return PostMessageW(self.Toolbar(), WM_COMMAND, scenario::Number(command[1]), 0), Sleep(300), true; });
+    runner.Add(L"key", 1, &Key);
+    runner.Add(L"type-search", 1,
+               [](const Command& command, Runner& self)
+               {
+                   const HWND box = FindWindowExW(self.Toolbar(), nullptr, L"Edit", nullptr);
+                   return box && SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(command[1].c_str()));
+               });
+    runner.Add(L"expect-focus", 1, &Focus);
+    runner.Add(L"expect-button", 2,
+               [](const Command& command, Runner& self)
+               {
+                   const std::wstring text =
+                       useractions::ToolbarButtonText(self.Toolbar(), static_cast<int>(scenario::Number(command[1])));
+                   return text == command[2] || (self.Print(L"  reads \"" + text + L"\""), false);
+               });
+    runner.Add(L"expect-menu", 0,
+               [](const Command& command, Runner& self)
+               {
+                   std::vector<std::wstring> seen;
+                   for (const useractions::MenuLine& line : self.lastMenu)
+                       seen.push_back(line.text + (line.grayed ? L" (greyed)" : L""));
+                   return MatchList(self, seen, command, L"");
+               });
+    runner.Add(L"answer", 2, &Answer);
+    runner.Add(L"frame", 1,
+               [](const Command& command, Runner& self)
+               {
+                   return OnPage(self,
+                                 [&](testhost::FakeWebBrowser& browser)
+                                 {
+                                     const auto page = FakeDocument::Create(L"<p>Frame</p>");
+                                     browser.FireDocumentComplete(
+                                         command[1], browser.CreateFrameBrowser(command[1], page.Get()).Get());
+                                     browser.SetDocument(page.Get()); // what expect-popup reads
+                                 });
+               });
+    runner.Add(L"moved", 2,
+               [](const Command& command, Runner& self)
+               {
+                   return OnPage(self,
+                                 [&](testhost::FakeWebBrowser& browser)
+                                 {
+                                     browser.SetDocument(FakeDocument::Create(L"<p>Welcome</p>").Get());
+                                     browser.SetLocation(command[2]);
+                                     browser.FireDocumentComplete(command[1]);
+                                 });
+               });
+    runner.Add(L"expect-popup", 1, &Popup);
+    runner.Add(L"expect-log", 2,
+               [](const Command& command, Runner& self)
+               {
+                   const std::lock_guard guard(loggedLock);
+                   const auto found = std::find(logged.begin(), logged.end(), command[1] + L" " + command[2]);
+                   return found != logged.end() ? (logged.erase(found), true) : (self.Print(L"  not logged"), false);
+               });
+}
+} // namespace
+
+void ScenarioTest::SetUpTestSuite()
+{
+    ASSERT_NE(StandinPort(), 0) << "run through tools/standin/with_standin.py";
+    ASSERT_EQ(RunRegsvr32(L"/s"), 0u);
+}
+
+void ScenarioTest::SetUp()
+{
+    ResetStage();
+    SetEventLogWriterForTesting(&RecordLogged);
+}
+
+void ScenarioTest::TearDown()
+{
+    SetEventLogWriterForTesting(nullptr);
+    const std::lock_guard guard(loggedLock);
+    EXPECT_TRUE(logged.empty()) << testing::PrintToString(logged);
+    logged.clear();
+}
+
+void ScenarioTest::Run(const std::string& script, bool visible)
+{
+    std::wstring transcript;
+    bool succeeded = false;
+    {
+        testhost::TestBrowserHost host(testhost::HostOptions{visible, 1000, 300});
+        Runner runner(host);
+        state = State{};
+        state.threads = ProcessThreadCount() + 1; // and the runner's own thread
+        AddCommands(runner);
+        runner.output = [&](const std::wstring& line) { transcript += line + L"\n"; };
+        succeeded = runner.Run(scenario::ParseScript(scenario::FromUtf8(script)), true) &&
+                    runner.Run({{L"close"}, {L"wait-idle"}}, true) && runner.Leftovers().empty();
+    }
+    // Every object is gone and no worker runs: COM may unload the library, and the next scenario loads it afresh.
+    CoFreeUnusedLibrariesEx(0 /* no delay */, 0);
+    if (GetModuleHandleW(L"Quillbury.dll"))
+        transcript += L"the library stayed loaded\n", succeeded = false;
+    EXPECT_TRUE(succeeded) << scenario::ToUtf8(transcript);
+}
+
+void ScenarioTest::RunRows(const std::string& script, const std::vector<std::vector<std::string>>& rows)
+{
+    for (const std::vector<std::string>& row : rows)
+    {
+        std::string text;
+        for (size_t at = 0; at < script.size(); ++at)
+        {
+            const size_t end = script.find('}', at);
+            const size_t index =
+                script[at] == '{' && end < at + 4 ? std::strtoul(script.c_str() + at + 1, nullptr, 10) : 0;
+            if (index == 0 || index > row.size())
+                text += script[at];
+            else
+                text += row[index - 1], at = end;
+        }
+        SCOPED_TRACE(row.front());
+        SetUp();
+        Run(text);
+        if (HasFailure())
+            return;
+    }
+}
