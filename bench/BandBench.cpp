@@ -5,16 +5,14 @@
 // slows it down). The process's GDI objects, USER objects and kernel handles are counted before and after the
 // measured cycles: a band that leaks any of them grows the browser with every tab.
 //
-// Under Wine GetGuiResources and GetProcessHandleCount are not implemented (they answer 0); there the GDI
-// objects are counted in the process's GDI handle table, the USER objects as the windows the process owns
-// (the USER objects a band creates and destroys per tab; its accelerator table comes from the resources, is
-// the system's to keep and is not counted there), and the handles through the system's handle list.
+// Under Wine GetGuiResources and GetProcessHandleCount are not implemented (they answer 0); there the handle
+// tables are probed instead (ProcessResources.h): the GDI handle table, the windows, menus and accelerator
+// tables of the process, and the kernel handle slots.
 #include <windows.h>
 
 #include <objbase.h>
 
 #include <shlobj.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -24,6 +22,7 @@
 #include <vector>
 
 #include "BenchReport.h"
+#include "ProcessResources.h"
 #include "host/MessagePump.h"
 #include "host/TestBrowserHost.h"
 #include "module/Guids.h"
@@ -37,123 +36,7 @@ constexpr int kWarmUpCycles = 10;
 constexpr int kCycles = 200;
 constexpr double kLoadTimeThresholdMs = 200.0;
 
-bool UnderWine()
-{
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
-// --- counts of the process's objects ---------------------------------------------------------------------
-
-// Wine's GDI handle table (the one the process environment block points at): 64 Ki entries of 24 bytes; an
-// entry in use has a non-zero type.
-struct WineGdiEntry
-{
-    UINT64 object;
-    USHORT ownerProcess;
-    USHORT count;
-    USHORT unique;
-    UCHAR type;
-    UCHAR flags;
-    UINT64 user;
-};
-static_assert(sizeof(WineGdiEntry) == 24);
-constexpr size_t kGdiTableOffsetInPeb = 0xF8; // GdiSharedHandleTable on x64
-constexpr size_t kGdiTableEntries = 0x10000;
-
-template <class Fn> Fn NtdllFunction(const char* name)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
-}
-
-long WineGdiObjects()
-{
-    using QueryFn = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-    const auto query = NtdllFunction<QueryFn>("NtQueryInformationProcess");
-    PROCESS_BASIC_INFORMATION basic{};
-    if (!query || query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0)
-        return -1;
-    const auto* peb = reinterpret_cast<const char*>(basic.PebBaseAddress);
-    const auto* table = *reinterpret_cast<const WineGdiEntry* const*>(peb + kGdiTableOffsetInPeb);
-    if (!table)
-        return -1;
-    long used = 0;
-    for (size_t i = 0; i < kGdiTableEntries; ++i)
-        used += table[i].type != 0 ? 1 : 0;
-    return used;
-}
-
-BOOL CALLBACK CountChild(HWND, LPARAM count)
-{
-    ++*reinterpret_cast<long*>(count);
-    return TRUE;
-}
-
-void CountTree(HWND window, long& count)
-{
-    ++count;
-    EnumChildWindows(window, CountChild, reinterpret_cast<LPARAM>(&count));
-}
-
-BOOL CALLBACK CountIfOurs(HWND window, LPARAM count)
-{
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId())
-        CountTree(window, *reinterpret_cast<long*>(count));
-    return TRUE;
-}
-
-// Top-level and message-only windows of the process with all their descendants.
-long WindowsOfProcess()
-{
-    long count = 0;
-    EnumWindows(CountIfOurs, reinterpret_cast<LPARAM>(&count));
-    for (HWND window = FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); window;
-         window = FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr))
-        CountIfOurs(window, reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
-struct HandleEntry
-{
-    USHORT process;
-    USHORT backTrace;
-    UCHAR type;
-    UCHAR attributes;
-    USHORT value;
-    PVOID object;
-    ULONG access;
-};
-struct HandleList
-{
-    ULONG count;
-    HandleEntry entries[1];
-};
-constexpr ULONG kSystemHandleInformation = 16;
-constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
-
-long HandlesFromSystemList()
-{
-    using QueryFn = NTSTATUS(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-    const auto query = NtdllFunction<QueryFn>("NtQuerySystemInformation");
-    if (!query)
-        return -1;
-    std::vector<char> buffer(1 << 20);
-    ULONG length = 0;
-    NTSTATUS status = 0;
-    while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &length)) ==
-           kInfoLengthMismatch)
-        buffer.resize(buffer.size() * 2);
-    if (status != 0)
-        return -1;
-    const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
-    const auto self = static_cast<USHORT>(GetCurrentProcessId());
-    long mine = 0;
-    for (ULONG i = 0; i < list->count; ++i)
-        mine += list->entries[i].process == self ? 1 : 0;
-    return mine;
-}
-
+// The documented counters where they work, the probed tables where they answer nothing (ProcessResources.h).
 struct ResourceCounts
 {
     long gdi = 0;
@@ -168,35 +51,18 @@ struct CountSources
     std::string handles = "GetProcessHandleCount";
 };
 
-ResourceCounts CountResources(const CountSources& sources)
+ResourceCounts CountResources(CountSources& sources)
 {
-    ResourceCounts counts;
-    const HANDLE self = GetCurrentProcess();
-    counts.gdi =
-        sources.gdi.starts_with("GetGui") ? static_cast<long>(GetGuiResources(self, GR_GDIOBJECTS)) : WineGdiObjects();
-    counts.user = sources.user.starts_with("GetGui") ? static_cast<long>(GetGuiResources(self, GR_USEROBJECTS))
-                                                     : WindowsOfProcess();
-    DWORD handles = 0;
-    counts.handles = sources.handles.starts_with("GetProcess")
-                         ? (GetProcessHandleCount(self, &handles) ? static_cast<long>(handles) : -1)
-                         : HandlesFromSystemList();
-    return counts;
-}
-
-// The documented calls where they work, the fallbacks where they answer nothing.
-CountSources ChooseSources()
-{
-    CountSources sources;
-    SetLastError(ERROR_SUCCESS);
-    if (GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS) == 0)
+    const ResourceSnapshot snapshot = TakeResourceSnapshot();
+    if (snapshot.probedGui)
     {
-        sources.gdi = UnderWine() ? "Wine GDI handle table" : "none";
-        sources.user = "windows of the process";
+        sources.gdi = "GDI handle table";
+        sources.user = "windows, menus and accelerator tables of the process";
     }
-    DWORD handles = 0;
-    if (!GetProcessHandleCount(GetCurrentProcess(), &handles) || handles == 0)
-        sources.handles = "system handle list";
-    return sources;
+    if (snapshot.probedHandles)
+        sources.handles = "handle table";
+    return {static_cast<long>(snapshot.gdiObjects), static_cast<long>(snapshot.userObjects),
+            static_cast<long>(snapshot.handles)};
 }
 
 // --- the cycle -----------------------------------------------------------------------------------------------
@@ -297,7 +163,7 @@ int Run()
             return 1;
         }
 
-    const CountSources sources = ChooseSources();
+    CountSources sources;
     // The counts with one band shown show that the counting sees what a band holds.
     ResourceCounts open;
     OneCycle(site, [&] { open = CountResources(sources); });

@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "ProcessResources.h"
 #include "Scenario.h"
 #include "browser/HtmlEscape.h"
 #include "core/ErrorReport.h"
@@ -401,6 +402,32 @@ void AddCommands(Runner& runner)
                    const std::lock_guard guard(loggedLock);
                    const auto found = std::find(logged.begin(), logged.end(), command[1] + L" " + command[2]);
                    return found != logged.end() ? (logged.erase(found), true) : (self.Print(L"  not logged"), false);
+               });
+
+    // What the process holds and when the library may go. "resources mark" notes the kernel handles and
+    // private bytes; "resources back" fails when they grew since by more than 2 handles or 8 MiB (what the
+    // allocator keeps). "expect-held": the library says it may go and COM frees it, yet it stays loaded.
+    runner.Add(L"resources", 1,
+               [](const Command& command, Runner& self)
+               {
+                   static ResourceSnapshot mark;
+                   const ResourceSnapshot now = TakeResourceSnapshot(false);
+                   self.Print(L"  " + Describe(now));
+                   if (command[1] == L"mark")
+                       return mark = now, true;
+                   return now.handles <= mark.handles + 2 && now.pagefileUsage < mark.pagefileUsage + (8u << 20);
+               });
+    runner.Add(L"expect-held", 0,
+               [](const Command&, Runner& self)
+               {
+                   const HMODULE addon = GetModuleHandleW(L"Quillbury.dll");
+                   using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+                   const auto canUnload = addon ? reinterpret_cast<CanUnloadNow>(
+                                                      reinterpret_cast<void*>(GetProcAddress(addon, "DllCanUnloadNow")))
+                                                : nullptr;
+                   const bool mayGo = canUnload && canUnload() == S_OK;
+                   self.OnHost([] { return CoFreeUnusedLibrariesEx(0 /* no delay */, 0), true; });
+                   return mayGo && GetModuleHandleW(L"Quillbury.dll") != nullptr;
                });
 }
 } // namespace

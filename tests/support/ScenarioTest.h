@@ -18,6 +18,8 @@
 //          expect-navigations PATTERN...        expect-button ID TEXT    expect-menu ITEM...
 //          expect-popup shop|voucher|none [in|out SHOP-ID]   expect-focus search|buttons|content
 //          expect-log UNIT LINE    wait-request PATTERN    wait-idle
+//          resources mark|back (handles and private bytes back where they were)    expect-held (the library may
+//                                               go and COM frees it, but a running worker keeps it loaded)
 // A PATTERN matches exactly but for "*" (any text) and "{name}" (any text, the same wherever the name is
 // used again); a request pattern without a scheme is below the service's script folder.
 #pragma once

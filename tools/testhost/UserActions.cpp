@@ -129,8 +129,10 @@ std::wstring ToolbarButtonText(HWND toolbar, int commandId)
 
 std::vector<MenuLine> MenuLines(HWND menuWindow)
 {
+    // Not SMTO_ABORTIFHUNG: a thread that was busy for seconds before it opened the menu (a slow answer of the
+    // service) counts as hung until its menu loop has run.
     DWORD_PTR result = 0;
-    SendMessageTimeoutW(menuWindow, MN_GETHMENU, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
+    SendMessageTimeoutW(menuWindow, MN_GETHMENU, 0, 0, SMTO_NORMAL, 2000, &result);
     const auto menu = reinterpret_cast<HMENU>(result);
     std::vector<MenuLine> lines;
     const int count = menu ? GetMenuItemCount(menu) : 0;

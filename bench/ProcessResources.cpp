@@ -9,7 +9,6 @@
 #include "ProcessResources.h"
 
 #include <psapi.h>
-#include <tlhelp32.h>
 #include <winternl.h>
 
 #include <cstdio>
@@ -143,20 +142,4 @@ std::wstring Describe(const ResourceSnapshot& snapshot)
            std::to_wstring(snapshot.gdiObjects) + L", USER " + std::to_wstring(snapshot.userObjects) +
            (snapshot.probedGui ? probed : L"") + L", private " + Mebibytes(snapshot.pagefileUsage) + L", working set " +
            Mebibytes(snapshot.workingSet) + L", heap in use " + Mebibytes(snapshot.heapBusyBytes);
-}
-
-DWORD ProcessThreadCount()
-{
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
-    const DWORD process = GetCurrentProcessId();
-    DWORD count = 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == process)
-            ++count;
-    CloseHandle(snapshot);
-    return count;
 }

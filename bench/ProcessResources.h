@@ -1,4 +1,4 @@
-// What the test process holds of the system: kernel handles, GDI and USER objects, and memory. Windows keeps
+// What this process holds of the system: kernel handles, GDI and USER objects, and memory. Windows keeps
 // counters for the first three (GetProcessHandleCount, GetGuiResources); Wine answers 0 to all of them, so
 // where a counter says 0 the handle tables are probed instead (see ProcessResources.cpp), and the snapshot
 // says which way each number was taken.
@@ -25,6 +25,3 @@ ResourceSnapshot TakeResourceSnapshot(bool countGuiObjects = true);
 
 // "handles 123 (probed), GDI 45, USER 6, private 12.30 MiB, working set 45.60 MiB, heap in use 3.20 MiB".
 std::wstring Describe(const ResourceSnapshot& snapshot);
-
-// Threads of this process now (a Toolhelp snapshot).
-DWORD ProcessThreadCount();
