@@ -2,8 +2,10 @@
 #include <aclapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <span>
+#include <thread>
 
 #include "module/ProcessObjects.h"
 #include "settings/AccountStore.h"
@@ -36,6 +38,38 @@ TEST(Registry, QueryStringReadsWholeStringsOnlyAndLeavesTheOutputAloneOtherwise)
         EXPECT_EQ(text, expected ? expected : L"untouched") << name;
     }
     EXPECT_TRUE(DeleteKeyTree(HKEY_CURRENT_USER, L"Software\\QuillburyTests"));
+}
+
+// Another thread or process may rewrite a value between QueryString's size query and its read.
+TEST(Registry, QueryStringReadsAValueWholeWhileAnotherThreadRewritesIt)
+{
+    const RegistryKey key(HKEY_CURRENT_USER, L"Software\\QuillburyTests");
+    const std::wstring texts[] = {L"a", std::wstring(300, L'b')};
+    key.SetString(L"racy", texts[0]);
+    std::atomic<bool> done = false;
+    std::jthread writer(
+        [&]
+        {
+            for (size_t n = 0; !done; ++n)
+                key.SetString(L"racy", texts[n % 2]);
+        });
+    std::wstring torn;
+    for (int n = 0; n < 5000 && torn.empty(); ++n)
+    {
+        std::wstring text;
+        try
+        {
+            key.QueryString(L"racy", text);
+        }
+        catch (const windows_error& error)
+        {
+            text = L"raised: " + error.message;
+        }
+        if (text != texts[0] && text != texts[1])
+            torn = text;
+    }
+    done = true;
+    EXPECT_EQ(torn, L"");
 }
 
 TEST(AccountStore, KeepsTheAccountInTheLowIntegrityDataFolderAndUpgradesAPlainPasswordOnce)
