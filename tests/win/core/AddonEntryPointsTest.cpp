@@ -45,16 +45,14 @@ TEST(AddonEntryPoints, AnswerClassObjectRequestsAndHoldTheLibraryWhileAnythingOf
         EXPECT_EQ(getClassObject(*clsid, IID_IDispatch, &object), E_NOINTERFACE);
         EXPECT_EQ(canUnloadNow(), S_OK) << "the refused class object is gone";
         ComPtr<IClassFactory> factory;
-        ComPtr<IUnknown> instance;
         ASSERT_EQ(getClassObject(*clsid, IID_IClassFactory, factory.ReceiveVoid()), S_OK);
+        EXPECT_EQ(canUnloadNow(), S_FALSE) << "a class object holds the library";
         EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, nullptr), E_INVALIDARG);
         EXPECT_EQ(factory->CreateInstance(factory.Get(), IID_IUnknown, &object), CLASS_E_NOAGGREGATION);
         EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &object), E_NOINTERFACE);
         EXPECT_EQ(object, nullptr);
-        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, instance.ReceiveVoid()), S_OK);
         factory->LockServer(TRUE);
         factory.Reset();
-        instance.Reset();
         EXPECT_EQ(canUnloadNow(), S_FALSE) << "the lock holds the library";
         ASSERT_EQ(getClassObject(*clsid, IID_IClassFactory, factory.ReceiveVoid()), S_OK);
         factory->LockServer(FALSE);
@@ -111,27 +109,28 @@ void ExpectRows(const std::string& present)
 
 TEST(AddonEntryPoints, RegisterTheirRowsStopAtAKeyTheyCannotWriteAndUnregisterOnlyTheirOwn)
 {
-    EXPECT_EQ(Export("DllUnregisterServer")(), S_OK) << "the prefix is fresh: nothing is registered";
-    {
-        SCOPED_TRACE("the toolbar key may be read but not written, as for a user without administrator rights");
-        KeyHandle toolbar;
-        LocalMemory readOnly;
-        alignas(8) BYTE original[4096];
-        DWORD size = sizeof original;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kToolbarKey, 0, nullptr, 0, READ_CONTROL | WRITE_DAC, nullptr,
-                                  toolbar.Receive(), nullptr),
-                  0);
-        ASSERT_EQ(RegGetKeySecurity(toolbar.Get(), DACL_SECURITY_INFORMATION, original, &size), 0);
-        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KRWD;;;WD)", SDDL_REVISION_1,
-                                                                         readOnly.Receive(), nullptr));
-        ASSERT_EQ(RegSetKeySecurity(toolbar.Get(), DACL_SECURITY_INFORMATION, readOnly.Get()), 0);
-        const HRESULT registered = Export("DllRegisterServer")(), unregistered = Export("DllUnregisterServer")();
-        RegSetKeySecurity(toolbar.Get(), DACL_SECURITY_INFORMATION, original);
-        EXPECT_EQ(registered, SELFREG_E_CLASS);
-        EXPECT_EQ(unregistered, SELFREG_E_CLASS);
-        ExpectRows("1111110000");
-        EXPECT_EQ(ReadIniValue(L"version"), L"") << "the settings upgrade did not run";
-    }
+    EXPECT_EQ(Export("DllUnregisterServer")(), S_OK);
+    for (const wchar_t* name : {L"Disable Script Debugger", L"DisableScriptDebuggerIE"})
+        RegistryKey(HKEY_CURRENT_USER, kMainKey).DeleteValue(name);
+    DeleteFileW(DataFilePath(L"config.ini").c_str());
+    // The toolbar key may be read but not written, as for a user without administrator rights.
+    KeyHandle toolbar;
+    LocalMemory readOnly;
+    alignas(8) BYTE original[4096];
+    DWORD size = sizeof original;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kToolbarKey, 0, nullptr, 0, READ_CONTROL | WRITE_DAC, nullptr,
+                              toolbar.Receive(), nullptr),
+              0);
+    ASSERT_EQ(RegGetKeySecurity(toolbar.Get(), DACL_SECURITY_INFORMATION, original, &size), 0);
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KRWD;;;WD)", SDDL_REVISION_1,
+                                                                     readOnly.Receive(), nullptr));
+    ASSERT_EQ(RegSetKeySecurity(toolbar.Get(), DACL_SECURITY_INFORMATION, readOnly.Get()), 0);
+    const HRESULT registered = Export("DllRegisterServer")(), unregistered = Export("DllUnregisterServer")();
+    RegSetKeySecurity(toolbar.Get(), DACL_SECURITY_INFORMATION, original);
+    EXPECT_EQ(registered, SELFREG_E_CLASS);
+    EXPECT_EQ(unregistered, SELFREG_E_CLASS);
+    ExpectRows("1111110000");
+    EXPECT_EQ(ReadIniValue(L"version"), L"") << "the settings upgrade did not run";
     WriteIniCredentials(L"user@example.com", L"secret");
     ASSERT_EQ(RunRegsvr32(L"/s"), 0u);
     ASSERT_EQ(Export("DllRegisterServer")(), S_OK);
@@ -154,6 +153,7 @@ TEST(AddonEntryPoints, RegisterTheirRowsStopAtAKeyTheyCannotWriteAndUnregisterOn
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kToolbarKey, kOther).first, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(ReadIniValue(L"email"), L"user@example.com") << "config.ini and the user's settings stay";
     EXPECT_EQ(RegistryKey(HKEY_CURRENT_USER, kSettingsKeyPath).ReadString(L"password").size(), 32u);
+    EXPECT_EQ(Export("DllUnregisterServer")(), S_OK) << "nothing is registered";
 }
 
 TEST(AddonEntryPoints, RegisterConsumesTheSearchProviderFlagOnlyWhenItIsExactlyTrue)
