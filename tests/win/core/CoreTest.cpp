@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "core/ComHelper.h"
+#include "core/Text.h"
 #include "core/ThreadLocalStorage.h"
 #include "module/ClassFactory.h"
 #include "settings/Registry.h"
@@ -126,5 +127,10 @@ TEST(PerThread, SlotsAndCodePagesAreEachThreadsOwn)
     std::thread([&] { seenElsewhere = slot.Get(); }).join();
     EXPECT_EQ(seenElsewhere, nullptr);
     EXPECT_EQ(slot.Get(), &mine);
+    // A thread whose locale (0x0439, Hindi) has no ANSI code page converts in UTF-8, as every thread does where
+    // the system's code page is UTF-8; the euro sign takes three bytes there.
+    std::string narrow;
+    std::thread([&] { SetThreadLocale(0x0439), narrow = WideToNarrow(L"\u20ac"); }).join();
+    EXPECT_EQ(narrow, "\xe2\x82\xac");
 }
 } // namespace
