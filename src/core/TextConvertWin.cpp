@@ -17,10 +17,13 @@ std::wstring NarrowToWide(const std::string& text)
 
 std::string WideToNarrow(const std::wstring& text)
 {
-    const size_t length = wcslen(text.c_str());
-    const int room = static_cast<int>(2 * length + 1);
-    std::string narrow(static_cast<size_t>(room), '\0');
-    const int written = WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, narrow.data(), room, nullptr, nullptr);
+    // The size is asked for first: a code page may need more than two bytes a character (UTF-8 takes three for
+    // every character from U+0800 on).
+    const int size = WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return {};
+    std::string narrow(static_cast<size_t>(size), '\0');
+    const int written = WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, narrow.data(), size, nullptr, nullptr);
     if (written <= 0)
         return {};
     narrow.resize(static_cast<size_t>(written - 1));

@@ -22,30 +22,40 @@ RegistryKey::RegistryKey(HKEY root, const std::wstring& path)
 
 bool RegistryKey::QueryString(const wchar_t* name, std::wstring& text) const
 {
-    DWORD type = 0;
-    DWORD size = 0;
-    LSTATUS status = RegQueryValueExW(key.Get(), name, nullptr, &type, nullptr, &size);
-    if (status == ERROR_FILE_NOT_FOUND)
-        return false;
-    if (status != ERROR_SUCCESS)
-        Raise(status, kRegistryReadFailed);
-    if ((type != REG_SZ && type != REG_EXPAND_SZ) || size % 2 != 0)
-        return false;
+    // Another thread or process may rewrite the value between the size query and the read. When it grew, the
+    // read answers ERROR_MORE_DATA and both are asked again, until they agree.
+    for (;;)
+    {
+        DWORD type = 0;
+        DWORD size = 0;
+        LSTATUS status = RegQueryValueExW(key.Get(), name, nullptr, &type, nullptr, &size);
+        if (status == ERROR_FILE_NOT_FOUND)
+            return false;
+        if (status != ERROR_SUCCESS)
+            Raise(status, kRegistryReadFailed);
+        if ((type != REG_SZ && type != REG_EXPAND_SZ) || size % 2 != 0)
+            return false;
 
-    // Room for a terminator the stored data may lack.
-    std::vector<wchar_t> buffer(size / 2 + 1, L'\0');
-    DWORD read = size;
-    status = RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &read);
-    if (status == ERROR_FILE_NOT_FOUND)
-        return false;
-    if (status != ERROR_SUCCESS)
-        Raise(status, kRegistryReadFailed);
-    const size_t count = std::min<size_t>(read / 2, buffer.size() - 1);
-    size_t length = 0;
-    while (length < count && buffer[length] != L'\0')
-        ++length;
-    text.assign(buffer.data(), length);
-    return true;
+        // Room for a terminator the stored data may lack.
+        std::vector<wchar_t> buffer(size / 2 + 1, L'\0');
+        DWORD read = size;
+        status = RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &read);
+        if (status == ERROR_MORE_DATA)
+            continue;
+        if (status == ERROR_FILE_NOT_FOUND)
+            return false;
+        if (status != ERROR_SUCCESS)
+            Raise(status, kRegistryReadFailed);
+        // Rewritten meanwhile as a value of another kind or an odd size: absent, as if read first.
+        if ((type != REG_SZ && type != REG_EXPAND_SZ) || read % 2 != 0)
+            return false;
+        const size_t count = std::min<size_t>(read / 2, buffer.size() - 1);
+        size_t length = 0;
+        while (length < count && buffer[length] != L'\0')
+            ++length;
+        text.assign(buffer.data(), length);
+        return true;
+    }
 }
 
 std::wstring RegistryKey::ReadString(const wchar_t* name) const

@@ -24,7 +24,8 @@ public:
     RegistryKey(HKEY root, const std::wstring& path);
 
     // A REG_SZ or REG_EXPAND_SZ value (not expanded), up to its first NUL. False, with `text` untouched,
-    // when the value is missing, of another type, or of an odd byte size.
+    // when the value is missing, of another type, or of an odd byte size. A value that another thread or
+    // process makes longer while it is read is read again.
     bool QueryString(const wchar_t* name, std::wstring& text) const;
     // The same, with empty text for an absent value.
     [[nodiscard]] std::wstring ReadString(const wchar_t* name) const;

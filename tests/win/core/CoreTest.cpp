@@ -1,0 +1,136 @@
+// The error family from its raise sites to the two reports, string-table texts, scoped handles and thread slots.
+#include <functional>
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "core/ComHelper.h"
+#include "core/Text.h"
+#include "core/ThreadLocalStorage.h"
+#include "module/ClassFactory.h"
+#include "settings/Registry.h"
+#include "support/TestSupport.h"
+
+namespace
+{
+// An object that offers IUnknown alone and refuses other interfaces with the failure the test chooses; while
+// `unbuildable` is set it cannot be built, as a band whose accelerators cannot be loaded.
+bool unbuildable = false;
+struct FakeObject : IUnknown
+{
+    FakeObject()
+    {
+        if (unbuildable)
+            throw AtLocation(wexception<std::runtime_error>(L"no accelerators"), {L"SearchBar", 26});
+    }
+    HRESULT queryFailure = E_NOINTERFACE;
+    ULONG refCount = 1;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        *ppv = riid == IID_IUnknown ? this : nullptr;
+        return *ppv ? (AddRef(), S_OK) : queryFailure;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refCount; }
+    STDMETHODIMP_(ULONG) Release() override { return --refCount; }
+    virtual ~FakeObject() = default;
+};
+
+// The unit, line and code (0: not a windows_error) of the family member that `raise` throws.
+using Raised = std::tuple<std::wstring, int, unsigned long>;
+Raised RaisedBy(const std::function<void()>& raise)
+{
+    try
+    {
+        raise();
+    }
+    catch (const wexception<std::runtime_error>& error)
+    {
+        const auto* windows = dynamic_cast<const windows_error*>(&error);
+        return {error.file, error.line, windows ? windows->code : 0};
+    }
+    return {L"nothing thrown", 0, 0};
+}
+
+TEST(Errors, CarryTheUnitLineAndCodeOfTheirRaiseSite)
+{
+    FakeObject object;
+    ComPtr<IPersist> target;
+    const auto badRoot = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x1234));
+    auto tryQuery = [&] { TryQueryInterface(static_cast<IUnknown*>(&object), target); };
+    EXPECT_EQ(RaisedBy([] { ComPtr<IUnknown>()->AddRef(); }), Raised(L"ComHelper", 59, 0));
+    EXPECT_EQ(RaisedBy([&] { QueryInterfaceOrThrow(static_cast<IUnknown*>(&object), target); }),
+              Raised(L"ComHelper", 108, E_NOINTERFACE));
+    EXPECT_EQ(RaisedBy(tryQuery), Raised(L"nothing thrown", 0, 0)) << "absence is no error";
+    object.queryFailure = E_OUTOFMEMORY;
+    EXPECT_EQ(RaisedBy(tryQuery), Raised(L"ComHelper", 145, E_OUTOFMEMORY));
+    EXPECT_EQ(RaisedBy([&] { RegistryKey(badRoot, L"x"); }), Raised(L"Registry", 27, ERROR_INVALID_HANDLE));
+    EXPECT_EQ(RaisedBy([&] { DeleteKeyTree(badRoot, L"x"); }), Raised(L"Registry", 97, ERROR_INVALID_HANDLE));
+    EXPECT_EQ(FormatSystemMessage(0x0002A000), L"Error code: 0x2a000");
+    EXPECT_TRUE(!target && object.refCount == 1) << "failed queries leave the target alone and hold nothing";
+}
+
+using LogEntry = std::pair<DWORD, std::array<std::wstring, 3>>;
+std::vector<LogEntry> logged;
+
+TEST(Reports, ShowTheBoxAndLogTheMessageUnitAndLineAtEachKindOfEdge)
+{
+    const EventLogWriter previous = SetEventLogWriterForTesting([](DWORD id, const std::array<std::wstring, 3>& texts)
+                                                                { logged.emplace_back(id, texts); });
+    LogError(kWorkerThreadEventId, AtLocation(windows_error(ERROR_ACCESS_DENIED), kRegistryOpenFailed));
+    ClassFactory<FakeObject> factory;
+    void* object = nullptr;
+    unbuildable = true;
+    EXPECT_EQ(factory.CreateInstance(nullptr, IID_IUnknown, &object), E_FAIL);
+    std::wstring boxText;
+    std::thread user([&] { boxText = AnswerBox(L"Quillbury", IDOK); });
+    ShowError(AtLocation(wexception<std::runtime_error>(L"The toolbar could not be drawn."), {L"ToolBar", 42}));
+    user.join();
+    SetEventLogWriterForTesting(previous);
+    EXPECT_EQ(boxText, L"An error occurred in \"Quillbury Toolbar\" : The toolbar could not be drawn.");
+    EXPECT_EQ(logged,
+              (std::vector<LogEntry>{{0xC0000001, {FormatSystemMessage(ERROR_ACCESS_DENIED), L"Registry", L"27"}},
+                                     {0xC0000002, {L"no accelerators", L"SearchBar", L"26"}},
+                                     {0xC0000002, {L"The toolbar could not be drawn.", L"ToolBar", L"42"}}}));
+    EXPECT_EQ(LoadResourceString(60001).size(), 499u);
+    EXPECT_EQ(LoadResourceString(60001).substr(490) + LoadResourceString(60999), L"012345678") << "cut, or empty";
+}
+
+std::vector<int> released;
+void RecordRelease(int value) noexcept
+{
+    released.push_back(value);
+    SetLastError(ERROR_INVALID_HANDLE); // as a real release may
+}
+
+TEST(ScopedHandle, ReleasesOnceThroughMovesAndResetsAndKeepsTheLastError)
+{
+    {
+        GenericScopedHandle<int, &RecordRelease> a(7), b(std::move(a)), c;
+        c = std::move(b);
+        auto& alias = c;
+        c = std::move(alias);
+        c.Reset(7);
+        EXPECT_TRUE(released.empty());
+        SetLastError(ERROR_ACCESS_DENIED);
+        c.Reset(3);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    }
+    EXPECT_EQ(released, (std::vector<int>{7, 3}));
+    EXPECT_FALSE(KernelHandle(INVALID_HANDLE_VALUE) || KernelHandle(nullptr));
+}
+
+TEST(PerThread, SlotsAndCodePagesAreEachThreadsOwn)
+{
+    ThreadLocalStorage<int> slot;
+    int mine = 1;
+    int* seenElsewhere = &mine;
+    slot.Set(&mine);
+    std::thread([&] { seenElsewhere = slot.Get(); }).join();
+    EXPECT_EQ(seenElsewhere, nullptr);
+    EXPECT_EQ(slot.Get(), &mine);
+    // A thread whose locale (0x0439, Hindi) has no ANSI code page converts in UTF-8, as every thread does where
+    // the system's code page is UTF-8; the euro sign takes three bytes there.
+    std::string narrow;
+    std::thread([&] { SetThreadLocale(0x0439), narrow = WideToNarrow(L"\u20ac"); }).join();
+    EXPECT_EQ(narrow, "\xe2\x82\xac");
+}
+} // namespace

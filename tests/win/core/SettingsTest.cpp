@@ -1,0 +1,122 @@
+// The registry module, the account store and the shared block against Wine's registry, INI files and mappings.
+#include <aclapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <span>
+#include <thread>
+
+#include "module/ProcessObjects.h"
+#include "settings/AccountStore.h"
+#include "settings/Registry.h"
+#include "settings/VistaSupport.h"
+#include "support/ChildProcess.h"
+
+namespace
+{
+TEST(Registry, QueryStringReadsWholeStringsOnlyEvenWhileAnotherThreadRewritesThem)
+{
+    const RegistryKey key(HKEY_CURRENT_USER, L"Software\\QuillburyTests");
+    // Name, type (REG_NONE: not written), data and its byte length, and the text read (null: reads as absent).
+    const std::tuple<const wchar_t*, DWORD, std::wstring, DWORD, const wchar_t*> cases[] = {
+        {L"missing", REG_NONE, L"", 0, nullptr},
+        {L"dword", REG_DWORD, L"ab", 4, nullptr},
+        {L"binary", REG_BINARY, L"ab", 4, nullptr},
+        {L"odd", REG_SZ, L"abc", 5, nullptr},
+        {L"expand", REG_EXPAND_SZ, L"%WINDIR%", 18, L"%WINDIR%"},
+        {L"embedded", REG_SZ, std::wstring(L"ab\0cd", 6), 12, L"ab"},
+        {L"empty", REG_SZ, L"", 0, L""},
+    };
+    for (const auto& [name, type, data, bytes, expected] : cases)
+    {
+        ASSERT_TRUE(type == REG_NONE ||
+                    RegSetValueExW(key.Get(), name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()), bytes) == 0);
+        std::wstring text = L"untouched";
+        EXPECT_EQ(key.QueryString(name, text), expected != nullptr) << name;
+        EXPECT_EQ(text, expected ? expected : L"untouched") << name;
+    }
+
+    // Another thread or process may rewrite a value between QueryString's size query and its read.
+    const std::wstring texts[] = {L"a", std::wstring(300, L'b')};
+    std::atomic<bool> done = false;
+    std::jthread writer(
+        [&]
+        {
+            for (size_t n = 0; !done; ++n)
+                key.SetString(L"racy", texts[n % 2]);
+        });
+    for (int n = 0; n < 5000 && !HasFailure(); ++n)
+    {
+        std::wstring text = texts[0];
+        EXPECT_NO_THROW(key.QueryString(L"racy", text));
+        EXPECT_TRUE(text == texts[0] || text == texts[1]) << testing::PrintToString(text);
+    }
+    done = true;
+}
+
+TEST(AccountStore, ReadsIniValuesOf255CharactersAtMostAndUpgradesAPlainPasswordOnlyWithoutAVersion)
+{
+    std::wstring email, password;
+    WriteIniCredentials(std::wstring(300, L'e'), L"digest");
+    ReadIniCredentials(email, password);
+    EXPECT_EQ(email + L" " + password, std::wstring(255, L'e') + L" digest") << "INI values are cut at 255";
+    // INI version and password before; INI version, INI password and registry password after.
+    const std::tuple<const wchar_t*, const wchar_t*, std::wstring, std::wstring> cases[] = {
+        {L"", L"secret", L"1.1.05 5ebe2294ecd0e0f08eab7690d2a6ee69", L"5ebe2294ecd0e0f08eab7690d2a6ee69"},
+        {L"1.0.9", L"secret", L"1.0.9 secret", L"registry copy"},
+        {L"", L"", L"1.1.05 ", L"registry copy"},
+    };
+    for (const auto& [version, plain, iniAfter, registryAfter] : cases)
+    {
+        DeleteFileW(DataFilePath(L"config.ini").c_str());
+        WriteRegistryCredentials(L"kept@example.com", L"registry copy");
+        for (const auto& [name, value] : {std::pair(L"version", version), std::pair(L"password", plain)})
+            if (*value)
+                WriteIniValue(name, value);
+        UpgradeSettings();
+        ReadRegistryCredentials(email, password);
+        EXPECT_EQ(ReadIniValue(L"version") + L" " + ReadIniValue(L"password"), iniAfter);
+        EXPECT_EQ(email + L" " + password, L"kept@example.com " + registryAfter);
+    }
+}
+
+// This program started again plays a second browser process.
+TEST(SharedStateChild, ReadsWhatTheFirstProcessLeft)
+{
+    EXPECT_EQ(Shared().verifyNumber, -7);
+    EXPECT_EQ(LoadSharedText(Shared().approvedText), std::wstring(25, L'x')) << "an unterminated field ends with it";
+    EXPECT_EQ(LoadSharedText(Shared().noticeText), std::wstring(254, L'n')) << "cut to its field";
+    StoreSharedText(Shared().pendingText, std::wstring(40, L'p'));
+}
+
+TEST(SharedState, IsSharedByTheProcessesOfThisUserAloneAndStandsInWhenItCannotBeMade)
+{
+    const KernelHandle squatter(CreateEventA(nullptr, TRUE, FALSE, "Quillbury_Test_Taken"));
+    SharedState fresh("Quillbury_Test_Fresh"), substitute("Quillbury_Test_Taken");
+    EXPECT_TRUE(fresh.IsShared() && !substitute.IsShared());
+    EXPECT_TRUE(std::ranges::all_of(std::span(reinterpret_cast<const char*>(&substitute.Block()), sizeof(SharedBlock)),
+                                    [](char byte) { return byte == 0; }));
+    Shared().verifyNumber = -7;
+    std::fill(std::begin(Shared().approvedText), std::end(Shared().approvedText), L'x');
+    StoreSharedText(Shared().pendingText, L"y");
+    StoreSharedText(Shared().noticeText, std::wstring(1000, L'n'));
+    EXPECT_EQ(RunThisProgramAsChild(L"SharedStateChild.*", L"second"), 0u);
+    EXPECT_EQ(LoadSharedText(Shared().pendingText), std::wstring(24, L'p')) << "cut to its field";
+    EXPECT_EQ(Shared().noticeText[0] + Shared().reserved, L'n') << "the notice is left whole, the reserved word zero";
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(GetSecurityInfo(Process().sharedState.Mapping(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &dacl, nullptr, &descriptor),
+              0u);
+    const LocalMemory freed(descriptor);
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(dacl && dacl->AceCount == 1 && GetAce(dacl, 0, reinterpret_cast<void**>(&ace)));
+    KernelHandle token;
+    BYTE user[256];
+    DWORD size = 0;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive()) &&
+                GetTokenInformation(token.Get(), TokenUser, user, sizeof user, &size));
+    EXPECT_TRUE(EqualSid(&ace->SidStart, reinterpret_cast<TOKEN_USER*>(user)->User.Sid)) << "one entry, for this user";
+}
+} // namespace

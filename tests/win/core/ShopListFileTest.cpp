@@ -1,0 +1,58 @@
+// "get_merchant.txt" through the runtime's text mode, the thread's code page and UrlGetPartW, and one parsed copy
+// shared by the lists that load the same unchanged file.
+#include "toolbar/ShopListFile.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+#include "settings/VistaSupport.h"
+#include "support/TestSupport.h"
+
+namespace
+{
+std::vector<ShopRecord> Records(const ShopList& list)
+{
+    std::vector<ShopRecord> records;
+    for (size_t n = 0; n < list.Count(); ++n)
+        records.push_back({std::wstring(list.Address(n)), std::wstring(list.Domain(n)), std::wstring(list.ShopId(n))});
+    return records;
+}
+
+TEST(ShopListFile, LoadsWhatTheRuntimesTextModeReadsInTheThreadsCodePage)
+{
+    const std::wstring path = DataFilePath(L"get_merchant.txt");
+    const std::pair<std::string, std::vector<ShopRecord>> cases[] = {
+        {"https://u:pw@www.shop.de:8080/x|9<br>", {{L"https://u:pw@www.shop.de:8080/x", L"shop.de", L"9"}}},
+        {"http://a.com|1<br>\r\nhttp://b.com|2<br>", {}}, // a CR LF pair reads short
+        {"http://a.com|1\r<br>", {{L"http://a.com", L"a.com", L"1\r"}}},
+        {"http://a.com|1<br>\x1A", {}}, // so does Ctrl-Z
+        {std::string("http://a.com|1<br>\0http://b.com|2<br>", 36), {{L"http://a.com", L"a.com", L"1"}}},
+        {"http://a.com|\xA3 5 \x80<br>", {{L"http://a.com", L"a.com", L"\u00A3 5 \u20AC"}}},
+    };
+    for (const auto& [bytes, records] : cases)
+    {
+        ShopList list;
+        ASSERT_TRUE(WriteFileBytes(path, bytes));
+        LoadShopList(list, path);
+        EXPECT_EQ(Records(list), records) << testing::PrintToString(bytes);
+    }
+    ShopList missing;
+    LoadShopList(missing, path + L".absent");
+    EXPECT_TRUE(missing.IsLoaded() && missing.Count() == 0);
+}
+
+TEST(ShopListFile, ListsOfTheSameUnchangedFileShareOneCopy)
+{
+    const std::wstring path = DataFilePath(L"get_merchant.txt");
+    ShopList first, second, resized, retimed;
+    ASSERT_TRUE(WriteFileBytes(path, "http://a.com|1<br>") && SetLastWriteTime(path, L"-1"));
+    LoadShopList(first, path);
+    LoadShopList(second, path);
+    EXPECT_EQ(first.Table(), second.Table());
+    ASSERT_TRUE(WriteFileBytes(path, "http://c.com|333<br>") && SetLastWriteTime(path, L"-1"));
+    LoadShopList(resized, path);
+    ASSERT_TRUE(WriteFileBytes(path, "http://d.com|444<br>") && SetLastWriteTime(path, L"-2"));
+    LoadShopList(retimed, path);
+    EXPECT_EQ(Records(resized).at(0).shopId + Records(retimed).at(0).shopId, L"333444") << "the size, then the time";
+}
+} // namespace
