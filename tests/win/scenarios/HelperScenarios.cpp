@@ -45,9 +45,8 @@ TEST_F(ShopPopup, EachConditionOfTheDecision)
              {"tick", "frame http://ads.second-shop.co.uk/f", "shop", "shop out 101"}});
 }
 
-// The band shows with its search box focused, and again, selected, when the helper is sited again (giving its
-// connection back first). The process that showed a shop's popup shows it no more; another process does, here
-// with a signed-in link.
+// Sited again, the helper gives its connection back first and selects the search box's text. A process that
+// showed a shop's popup shows it no more; another process does, here with a signed-in link.
 TEST_F(ShopPopup, TheBandIsReadyAtEachSitingAndAShopShowsOncePerProcess)
 {
     Run(R"(

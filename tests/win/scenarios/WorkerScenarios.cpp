@@ -18,8 +18,7 @@ SCENARIO(Worker, ARunSendsItsRequestsInOrderWithOneNonceAndPublishesTheResults, 
 
 TEST_F(Worker, PasswordChangeRepliesRewriteBothStoresBeforeTheVerification)
 {
-    RunRows(
-        R"(
+    RunRows(R"(
         set reg email=demo@example.com password=md5(cashback) ver_upd_not_day=weekday(0)
         file get_merchant.txt current|1<br>
         service fixture?pwd_reply={1}
@@ -29,17 +28,16 @@ TEST_F(Worker, PasswordChangeRepliesRewriteBothStoresBeforeTheVerification)
         expect ini {3}
         expect-requests pwd_change_verify.php* cashback_verify.php?y=*&t={4}&d=*
     )",
-        {{"1%7cab%7cx", "email=demo@example.com password=ab|x", "password=ab|x", "demo%40example.com&m=ab%7Cx"},
-         {"2%7cab%7cm@example.com", "email=m@example.com password=ab", "email=m@example.com", "m%40example.com&m=ab"},
-         {"2%7cab", "password=md5(cashback)", "email=demo@example.com password=md5(cashback)", "demo%40*"},
-         {"3%7cab%7cm@example.com", "password=md5(cashback)", "email= password=", "demo%40*"}});
+            {{"1%7cab%7cx", "email=demo@example.com password=ab|x", "password=ab|x", "demo%40example.com&m=ab%7Cx"},
+             {"2%7cab%7cm@x.uk", "email=m@x.uk password=ab", "email=m@x.uk", "m%40x.uk&m=ab"},
+             {"2%7cab", "password=md5(cashback)", "email=demo@example.com password=md5(cashback)", "demo%40*"},
+             {"3%7cab%7cm@x.uk", "password=md5(cashback)", "email= password=", "demo%40*"}});
 }
 
 TEST_F(Worker, VerificationRepliesPublishWhatTheySay)
 {
     const std::string approved(30, 'A'), pending(24, 'P');
-    RunRows(
-        R"(
+    RunRows(R"(
         set reg email=demo@example.com password=md5(cashback)
         set shared approved=old pending=old verifyNumber=99
         service fixture?verify_reply={1}
@@ -47,11 +45,11 @@ TEST_F(Worker, VerificationRepliesPublishWhatTheySay)
         wait-idle
         expect shared {2}
     )",
-        {{"1%7cx", "signedIn=1 notRegisteredPending=0 wrongPasswordPending=0 approved=old pending=old verifyNumber=99"},
-         {"2%7cx", "signedIn=0 notRegisteredPending=1 wrongPasswordPending=0 approved=old"},
-         {"0%7cx", "signedIn=0 notRegisteredPending=0 wrongPasswordPending=1 approved=old"},
-         {"1%7c" + approved + "%7c" + pending + "%7c-5",
-          "approved=" + approved.substr(0, 24) + " pending=" + pending + " verifyNumber=-5"}});
+            {{"1%7cx", "signedIn=1 approved=old pending=old verifyNumber=99"},
+             {"2%7cx", "signedIn=0 notRegisteredPending=1 wrongPasswordPending=0 approved=old"},
+             {"0%7cx", "signedIn=0 notRegisteredPending=0 wrongPasswordPending=1 approved=old"},
+             {"1%7c" + approved + "%7c" + pending + "%7c-5",
+              "approved=" + approved.substr(0, 24) + " pending=" + pending + " verifyNumber=-5"}});
 }
 
 SCENARIO(Worker, DroppedAccountRequestsShowTheConnectionMessageTwiceAndTheRunGoesOn, R"(
