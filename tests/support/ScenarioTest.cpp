@@ -207,8 +207,9 @@ bool Popup(const Command& command, Runner& runner)
     const bool shown = body.starts_with(voucher ? L"<div id=\"popupvdiv\"" : L"<div id=\"popupdiv\"") &&
                        script == L"JavaScript:" + PopupLibrary() +
                                      (voucher ? L"Popup.showModal('popupvdiv');" : L"Popup.show('popupdiv')");
+    // "none": nothing of a popup in the page; otherwise it must have been shown as above.
     if (command[1] == L"none" || !shown)
-        return (command[1] == L"none") == (body.find(L"popup") == std::wstring::npos) ||
+        return (command[1] == L"none" && body.find(L"popup") == std::wstring::npos) ||
                (runner.Print(L"  the page: " + body.substr(0, 400)), false);
     if (command.size() < 4)
         return true;
