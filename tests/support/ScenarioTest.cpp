@@ -16,10 +16,12 @@
 #include "module/ProcessObjects.h"
 #include "net/ServiceRequests.h"
 #include "net/ServiceUrls.h"
+#include "resources/resource.h"
 #include "settings/AccountStore.h"
 #include "settings/Registry.h"
 #include "settings/VistaSupport.h"
 #include "support/AddonRegistration.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 #include "workers/MainWorker.h"
 #include "workers/NoticeWorker.h"
@@ -94,8 +96,11 @@ bool MatchList(Runner& runner, const std::vector<std::wstring>& seen, const Comm
     return same;
 }
 
+// md5(TEXT) is TEXT's password digest; weekday(N) the weekday N days from today, as the add-on stores it.
 std::wstring Value(const std::wstring& text)
 {
+    if (text.starts_with(L"weekday(") && text.ends_with(L")"))
+        return std::to_wstring((std::stoi(TodayToken()) + std::stoi(text.substr(8))) % 7);
     return text.starts_with(L"md5(") && text.ends_with(L")") ? PasswordDigest(text.substr(4, text.size() - 5)) : text;
 }
 
@@ -166,7 +171,8 @@ bool Assignments(const Command& command, Runner& runner, bool write)
         const std::wstring name = command[index].substr(0, equals);
         const std::wstring wanted = Value(command[index].substr(equals + 1));
         std::wstring value = write ? wanted : L"";
-        if (equals == std::wstring::npos || !ReadOrWrite(command[1], name, value, write) || value != wanted)
+        if (equals == std::wstring::npos || !ReadOrWrite(command[1], name, value, write) ||
+            !(write ? value == wanted : Matches(wanted, value, state.bound)))
             return runner.Print(L"  " + name + L" is \"" + value + L"\""), false;
     }
     return true;
@@ -177,6 +183,15 @@ bool OnPage(Runner& runner, const std::function<void(testhost::FakeWebBrowser&)>
     return runner.OnHost([&] { return work(runner.Browser()), true; });
 }
 
+// The popup script library, which this program carries as the library does.
+std::wstring PopupLibrary()
+{
+    const HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(IDR_POPUP_SCRIPT), MAKEINTRESOURCEW(RT_POPUP_RESOURCE));
+    return NarrowToWide(
+        {static_cast<const char*>(LockResource(LoadResource(nullptr, found))), SizeofResource(nullptr, found)});
+}
+
+// The popup is first in the body, and its call ran after the whole script library, in JavaScript.
 bool Popup(const Command& command, Runner& runner)
 {
     std::wstring body, url, script;
@@ -186,14 +201,16 @@ bool Popup(const Command& command, Runner& runner)
                body = browser.Document() ? browser.Document()->BodyHtml() : L"";
                const auto scripts =
                    browser.Document() ? browser.Document()->Scripts() : std::vector<testhost::ExecutedScript>();
-               script = scripts.empty() ? L"" : scripts.back().code;
+               script = scripts.empty() ? L"" : scripts.back().language + L":" + scripts.back().code;
                url = browser.Location();
            });
     const bool voucher = command[1] == L"voucher";
-    const bool shown = body.find(voucher ? L"id=\"popupvdiv\"" : L"id=\"popupdiv\"") != std::wstring::npos &&
-                       script.ends_with(voucher ? L"Popup.showModal('popupvdiv');" : L"Popup.show('popupdiv')");
+    const bool shown = body.starts_with(voucher ? L"<div id=\"popupvdiv\"" : L"<div id=\"popupdiv\"") &&
+                       script == L"JavaScript:" + PopupLibrary() +
+                                     (voucher ? L"Popup.showModal('popupvdiv');" : L"Popup.show('popupdiv')");
+    // "none": nothing of a popup in the page; otherwise it must have been shown as above.
     if (command[1] == L"none" || !shown)
-        return (command[1] == L"none") == (body.find(L"popup") == std::wstring::npos) ||
+        return (command[1] == L"none" && body.find(L"popup") == std::wstring::npos) ||
                (runner.Print(L"  the page: " + body.substr(0, 400)), false);
     if (command.size() < 4)
         return true;
@@ -428,6 +445,64 @@ void AddCommands(Runner& runner)
                    const bool mayGo = canUnload && canUnload() == S_OK;
                    self.OnHost([] { return CoFreeUnusedLibrariesEx(0 /* no delay */, 0), true; });
                    return mayGo && GetModuleHandleW(L"Quillbury.dll") != nullptr;
+               });
+    // The helper object, the popup and the workers.
+    // wait-for ini|reg|shared NAME=VALUE...: as expect, within 20 s (what another process writes).
+    runner.Add(L"wait-for", 2,
+               [](const Command& command, Runner& self)
+               {
+                   const auto output = std::exchange(self.output, nullptr);
+                   const bool held = useractions::Poll([&] { return Assignments(command, self, false); }, 20000);
+                   self.output = output;
+                   return held || Assignments(command, self, false);
+               });
+    // child TEST: the test run in a second process of this program (another browser process) passes.
+    runner.Add(L"child", 1,
+               [](const Command& command, Runner&) { return RunThisProgramAsChild(command[1], L"child") == 0; });
+    // site-again: the browser sites its helper objects once more. expect-sinks N: the sinks of its events.
+    runner.Add(L"site-again", 0,
+               [](const Command&, Runner& self)
+               {
+                   return OnPage(self,
+                                 [](testhost::FakeWebBrowser& browser)
+                                 {
+                                     for (const auto& helper : browser.Helpers())
+                                         helper->SetSite(static_cast<IWebBrowser2*>(&browser));
+                                 });
+               });
+    runner.Add(L"expect-sinks", 1,
+               [](const Command& command, Runner& self)
+               {
+                   size_t sinks = 0;
+                   OnPage(self,
+                          [&](testhost::FakeWebBrowser& browser) { sinks = browser.ConnectionPoint()->SinkCount(); });
+                   self.Print(L"  " + std::to_wstring(sinks));
+                   return sinks == scenario::Number(command[1]);
+               });
+    // expect-selection FROM TO: what the search box has selected.
+    runner.Add(L"expect-selection", 2,
+               [](const Command& command, Runner& self)
+               {
+                   DWORD from = 0, to = 0;
+                   SendMessageW(FindWindowExW(self.Toolbar(), nullptr, L"Edit", nullptr), EM_GETSEL,
+                                reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+                   return from == scenario::Number(command[1]) && to == scenario::Number(command[2]);
+               });
+    // expect-agent TEXT: every service request so far named this user agent.
+    runner.Add(L"expect-agent", 1,
+               [](const Command& command, Runner& self)
+               {
+                   const std::wstring log = StandinControl(L"log");
+                   const auto count = [&](const std::wstring& part)
+                   {
+                       size_t found = 0;
+                       for (size_t at = log.find(part); at != std::wstring::npos; at = log.find(part, at + 1))
+                           ++found;
+                       return found;
+                   };
+                   const size_t requests = count(L"\"url\": \""), named = count(L"\"" + command[1] + L"\"");
+                   self.Print(L"  " + std::to_wstring(named) + L" of " + std::to_wstring(requests));
+                   return requests > 0 && named == requests;
                });
 }
 } // namespace

@@ -1,0 +1,86 @@
+// The helper object as a tab meets it: the workers it starts when sited, the band, and the shop popup.
+#include "support/ScenarioTest.h"
+
+using Tab = ScenarioTest;
+using ShopPopup = ScenarioTest;
+using ShopPopupChild = ScenarioTest;
+
+TEST_F(Tab, StartsEachWorkerOnlyWhenItIsNeitherDoneNorRunning)
+{
+    RunRows(R"(
+        set reg email=demo@example.com password=md5(cashback) ver_upd_not_day=weekday(0)
+        set shared noticeShown=1 {1}
+        open
+        set shared mainRunning=0 noticeRunning=0
+        wait-idle
+        expect-requests {2}
+    )",
+            {{"mainDone=0", "pwd_change_verify.php* cashback_verify.php* get_merchant.php?PID=QLBY"},
+             {"mainDone=0 mainRunning=1", ""},
+             {"noticeDone=0", "check_notice.php*"},
+             {"noticeDone=0 noticeRunning=1", ""}});
+}
+
+// After the page of the row, a page of shop 101 shows whether the row's page recorded the shop.
+TEST_F(ShopPopup, EachConditionOfTheDecision)
+{
+    RunRows(R"(
+        file get_merchant.txt "http://www.shop-one.com|101<br>http://www.second-shop.co.uk/|SHOP-2<br>"
+        set shared noticeShown=1
+        open
+        {1}
+        {2}
+        expect-popup {3}
+        visit http://www.shop-one.com/later
+        expect-popup {4}
+    )",
+            {{"echo the list is not loaded yet", "visit http://www.shop-one.com/", "none", "none"},
+             {"tick", "visit http://www.shop-one.com/?from=http://WWW.QUILLBURY.CO.UK/", "none", "shop out 101"},
+             {"tick", "moved http://www.shop-one.com/first http://www.shop-one.com/next", "none", "shop out 101"},
+             {"tick", "visit http://www.unknown-store.com/shop-one.com", "none", "shop out 101"},
+             {"tick", "visit http://WWW.SHOP-ONE.COM/", "none", "shop out 101"},
+             {"tick", "visit http://www.shop-one.com/ html \"\"", "none", "shop out 101"},
+             {"tick", "visit http://www.shop-one.com/", "shop out 101", "none"},
+             {"tick", "visit www.shop-one.com/page", "shop out 101", "none"},
+             {"tick", "frame http://ads.second-shop.co.uk/f", "shop", "shop out 101"}});
+}
+
+// Sited again, the helper gives its connection back first and selects the search box's text. A process that
+// showed a shop's popup shows it no more; another process does, here with a signed-in link.
+TEST_F(ShopPopup, TheBandIsReadyAtEachSitingAndAShopShowsOncePerProcess)
+{
+    Run(R"(
+        file get_merchant.txt "http://www.shop-one.com|101<br>http://www.second-shop.co.uk/|SHOP-2<br>"
+        set shared noticeShown=1
+        open
+        expect-focus search
+        type-search "running shoes"
+        site-again
+        expect-sinks 2
+        expect-focus search
+        expect-selection 0 13
+        tick
+        visit "http://www.shop-one.com/item?id=7&colour=red"
+        expect-popup shop out 101
+        visit http://www.shop-one.com/basket
+        expect-popup none
+        visit https://checkout.second-shop.co.uk/pay
+        expect-popup shop out SHOP-2
+        child ShopPopupChild.ShowsTheShopAgainSignedIn
+        visit "http://www.shop-one.com/item?id=7&colour=red"
+        expect-popup none
+        close
+        expect-sinks 0
+    )",
+        true);
+}
+
+SCENARIO(ShopPopupChild, ShowsTheShopAgainSignedIn, R"(
+    file get_merchant.txt "http://www.shop-one.com|101<br>"
+    set reg email=demo@example.com password=md5(cashback)
+    set shared noticeShown=1 signedIn=1
+    open
+    tick
+    visit "http://www.shop-one.com/item?id=7&colour=red"
+    expect-popup shop in 101
+)")

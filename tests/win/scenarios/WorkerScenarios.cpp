@@ -1,0 +1,133 @@
+// The workers (this program's own copy, started as the add-on starts them). d943... is md5(cashback).
+#include "support/ScenarioTest.h"
+
+using Worker = ScenarioTest;
+
+SCENARIO(Worker, ARunSendsItsRequestsInOrderWithOneNonceAndPublishesTheResults, R"(
+    set reg email=demo@example.com password=md5(cashback)
+    start main
+    wait-idle
+    expect-requests "pwd_change_verify.php?y={y}&t=demo%40example.com&m=d943641d1ed7d29e955f36d6327ead93&d={y}&f={y}&PID=QLBY" "cashback_verify.php?y={y}&t=demo%40example.com&m=d943641d1ed7d29e955f36d6327ead93&d={y}&f={y}&PID=QLBY" get_merchant.php?PID=QLBY check_version.php?PID=QLBY
+    expect-agent Mozilla/4.0
+    expect shared signedIn=1 approved=12.50£ pending=€3.00 verifyNumber=7 mainDone=1 mainRunning=0
+    start main
+    wait-idle
+    expect-requests pwd_change_verify.php* check_version.php?PID=QLBY
+    expect-file get_merchant.txt served
+)")
+
+TEST_F(Worker, PasswordChangeRepliesRewriteBothStoresBeforeTheVerification)
+{
+    RunRows(R"(
+        set reg email=demo@example.com password=md5(cashback) ver_upd_not_day=weekday(0)
+        file get_merchant.txt current|1<br>
+        service fixture?pwd_reply={1}
+        start main
+        wait-idle
+        expect reg {2}
+        expect ini {3}
+        expect-requests pwd_change_verify.php* cashback_verify.php?y=*&t={4}&d=*
+    )",
+            {{"1%7cab%7cx", "email=demo@example.com password=ab|x", "password=ab|x", "demo%40example.com&m=ab%7Cx"},
+             {"2%7cab%7cm@x.uk", "email=m@x.uk password=ab", "email=m@x.uk", "m%40x.uk&m=ab"},
+             {"2%7cab", "password=md5(cashback)", "email=demo@example.com password=md5(cashback)", "demo%40*"},
+             {"3%7cab%7cm@x.uk", "password=md5(cashback)", "email= password=", "demo%40*"}});
+}
+
+TEST_F(Worker, VerificationRepliesPublishWhatTheySay)
+{
+    const std::string approved(30, 'A'), pending(24, 'P');
+    RunRows(R"(
+        set reg email=demo@example.com password=md5(cashback)
+        set shared approved=old pending=old verifyNumber=99
+        service fixture?verify_reply={1}
+        start main
+        wait-idle
+        expect shared {2}
+    )",
+            {{"1%7cx", "signedIn=1 approved=old pending=old verifyNumber=99"},
+             {"2%7cx", "signedIn=0 notRegisteredPending=1 wrongPasswordPending=0 approved=old"},
+             {"0%7cx", "signedIn=0 notRegisteredPending=0 wrongPasswordPending=1 approved=old"},
+             {"1%7c" + approved + "%7c" + pending + "%7c-5",
+              "approved=" + approved.substr(0, 24) + " pending=" + pending + " verifyNumber=-5"}});
+}
+
+SCENARIO(Worker, DroppedAccountRequestsShowTheConnectionMessageTwiceAndTheRunGoesOn, R"(
+    set reg email=demo@example.com password=md5(cashback)
+    service scenario?set=drop&path=pwd_change_verify.php,cashback_verify.php
+    start main
+    answer Error ok "The server could not be reached at the moment. Please try again later."
+    answer Error ok "The server could not be reached at the moment. Please try again later."
+    wait-idle
+    expect shared signedIn=0 wrongPasswordPending=0 notRegisteredPending=0 mainDone=1
+    expect reg email=demo@example.com password=md5(cashback)
+    expect-file get_merchant.txt served
+)")
+
+// An e-mail address alone asks nothing. An older version asks too; No keeps the day quiet, Yes stores nothing.
+SCENARIO(Worker, UpdatePromptStartsTheUpdaterOnYesAndIsQuietForTheDayAfterNo, R"(
+    set reg email=demo@example.com
+    service scenario?set=new_version&version=1.0.00
+    start main
+    answer Quillbury no "A new version of Quillbury toolbar is available. Would you like to install it?"
+    wait-idle
+    expect reg ver_upd_not_day=weekday(0)
+    expect-requests get_merchant.php?PID=QLBY check_version.php?PID=QLBY
+    start main
+    wait-idle
+    expect-requests
+    set reg ver_upd_not_day=weekday(1)
+    start main
+    answer Quillbury yes "A new version of Quillbury toolbar is available. Would you like to install it?"
+    wait-idle
+    wait-for reg "updater=ran with 0 arguments" ver_upd_not_day=weekday(1)
+)")
+
+// A failed download keeps the old list, a zero byte and all, and the worker not done: the next tab starts it.
+TEST_F(Worker, TheShopListIsRefreshedOnceADayAndAFailedDownloadKeepsTheOldOne)
+{
+    const std::string old = R"(old|1<br>\r\n\xff\x00tail)", clear = "scenario?clear=all";
+    RunRows(R"(
+        set reg ver_upd_not_day=weekday(0)
+        file get_merchant.txt old|1<br>\r\n\xff\x00tail
+        file get_merchant.txt age={1}
+        service {2}
+        start main
+        wait-idle
+        expect-file get_merchant.txt {3}
+        expect-no-tmp
+        expect shared mainDone={4}
+    )",
+            {{"0", clear, old, "1"},
+             {"-11.99", clear, old, "1"},
+             {"-24", clear, "served", "1"},
+             {"24", clear, "served", "1"},
+             {"month", clear, "served", "1"},
+             {"-24", "scenario?set=drop&path=get_merchant.php", old, "0"},
+             {"-24", "scenario?set=truncate&path=get_merchant.php", old, "0"},
+             {"-24", "scenario?set=error&code=500&path=get_merchant.php", old, "0"},
+             {"-24", "scenario?set=error&code=503&keep=1&path=get_merchant.php", old, "0"},
+             {"-24", "scenario?set=htmlcut&path=get_merchant.php", old, "0"},
+             {"-24", "fixture?merchant_reply=", old, "0"}});
+}
+
+TEST_F(Worker, TheNoticeIsStoredOnlyForAnUnverifiedAccountFromAWholeReply)
+{
+    const std::string notice = std::string(250, 'N') + "%7ctail%7c", stored = std::string(250, 'N') + "|tai";
+    RunRows(R"(
+        set reg email=demo@example.com password={1}
+        set shared signedIn={2} noticeDone=0
+        service {3}
+        start notice
+        wait-idle
+        expect-requests {4}
+        expect shared noticeDone={5} "notice={6}"
+    )",
+            {{"md5(cashback)", "0", "scenario?set=notice",
+              "check_notice.php?y={y}&t=demo%40example.com&m=d943641d1ed7d29e955f36d6327ead93&d={y}&f={y}&PID=QLBY",
+              "1", "Welcome to Quillbury | sign in to see your cashback | it's free"},
+             {"md5(cashback)", "0", "scenario?set=notice&text=" + notice, "check_notice.php*", "1", stored},
+             {"md5(cashback)", "0", "scenario?set=drop&path=check_notice.php", "check_notice.php* * *", "0", ""},
+             {"md5(cashback)", "1", "scenario?set=notice", "", "0", ""},
+             {"", "0", "scenario?set=notice", "", "0", ""}});
+}
