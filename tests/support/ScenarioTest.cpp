@@ -231,9 +231,24 @@ bool Focus(const Command& command, Runner& runner)
     const std::map<std::wstring, HWND> places = {{L"search", FindWindowExW(toolbar, nullptr, L"Edit", nullptr)},
                                                  {L"buttons", toolbar},
                                                  {L"content", runner.Host().ContentWindow()}};
+    // The band says it has the focus, and the site was last told so, exactly when the focus is inside it.
     HWND focus = nullptr;
-    runner.OnHost([&] { return (focus = GetFocus()), true; });
-    return places.contains(command[1]) && places.at(command[1]) == focus;
+    HRESULT bandHasFocus = E_FAIL;
+    bool siteTold = false;
+    runner.OnHost(
+        [&]
+        {
+            IInputObject* input = nullptr;
+            if (runner.Browser().Band() &&
+                SUCCEEDED(runner.Browser().Band()->QueryInterface(IID_IInputObject, reinterpret_cast<void**>(&input))))
+                bandHasFocus = input->HasFocusIO(), input->Release();
+            const auto& changes = runner.Host().Site().FocusChanges();
+            siteTold = !changes.empty() && changes.back().focused;
+            return (focus = GetFocus()), true;
+        });
+    const bool inBand = command[1] != L"content";
+    return places.contains(command[1]) && places.at(command[1]) == focus && (bandHasFocus == S_OK) == inBand &&
+           siteTold == inBand;
 }
 
 bool Answer(const Command& command, Runner& runner)
@@ -401,6 +416,50 @@ void AddCommands(Runner& runner)
                    const std::lock_guard guard(loggedLock);
                    const auto found = std::find(logged.begin(), logged.end(), command[1] + L" " + command[2]);
                    return found != logged.end() ? (logged.erase(found), true) : (self.Print(L"  not logged"), false);
+               });
+
+    // The toolbar's own: a dialog button pressed (or its close box) without waiting, a dialog's box that masks
+    // what is typed, the browser refusing to navigate, the command ids of the last menu, and the page's HTML.
+    runner.Add(L"press", 2,
+               [](const Command& command, Runner&)
+               {
+                   const HWND dialog = useractions::WaitForProcessWindow(L"#32770", command[1], 10000);
+                   return dialog &&
+                          (command[2] == L"close" ? PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE
+                                                  : useractions::PressDialogButton(
+                                                        dialog, static_cast<int>(scenario::Number(command[2]))));
+               });
+    runner.Add(L"expect-masked", 2,
+               [](const Command& command, Runner&)
+               {
+                   const HWND dialog = useractions::WaitForProcessWindow(L"#32770", command[1], 10000);
+                   const HWND box = GetDlgItem(dialog, static_cast<int>(scenario::Number(command[2])));
+                   return box && (GetWindowLongW(box, GWL_STYLE) & ES_PASSWORD) != 0;
+               });
+    runner.Add(L"navigate-result", 1,
+               [](const Command& command, Runner& self)
+               {
+                   const auto result = static_cast<HRESULT>(std::stoul(command[1], nullptr, 16));
+                   return OnPage(self, [&](testhost::FakeWebBrowser& browser) { browser.navigateResult = result; });
+               });
+    runner.Add(L"expect-menu-ids", 0,
+               [](const Command& command, Runner& self)
+               {
+                   std::vector<std::wstring> seen;
+                   for (const useractions::MenuLine& line : self.lastMenu)
+                       seen.push_back(std::to_wstring(line.id));
+                   return MatchList(self, seen, command, L"");
+               });
+    runner.Add(L"expect-page", 1,
+               [](const Command& command, Runner& self)
+               {
+                   std::wstring body;
+                   OnPage(self,
+                          [&](auto& browser) { body = browser.Document() ? browser.Document()->BodyHtml() : L""; });
+                   for (size_t index = 1; index < command.size(); ++index)
+                       if (!Matches(command[index], body, state.bound))
+                           return self.Print(L"  the page: " + body.substr(0, 600)), false;
+                   return true;
                });
 }
 } // namespace

@@ -12,10 +12,14 @@
 //          open [band]  close  hide-band        the tab (helper object, which shows the band), its end
 //          start main|notice                    a worker run (the test program's own copy of the code)
 // User:    the runner's commands, and tick (the toolbar's timer), key enter|tab|shift-tab|f6, command ID
-//          (a menu choice), answer CAPTION ok|yes|no|cancel [TEXT], frame URL, moved URL LOCATION
+//          (a menu choice), answer CAPTION ok|yes|no|cancel [TEXT], frame URL, moved URL LOCATION,
+//          press CAPTION ID|close (a dialog's button or close box, not waiting), navigate-result HRESULT (hex;
+//          what the browser's Navigate answers from now on)
 // Follow:  expect ini|reg|shared NAME=VALUE...  expect-file NAME BYTES|served|none   expect-no-tmp
 //          expect-requests PATTERN...   (the service requests since the last check, exactly, in order)
 //          expect-navigations PATTERN...        expect-button ID TEXT    expect-menu ITEM...
+//          expect-menu-ids ID...    expect-page PATTERN... (the page's HTML matches each)
+//          expect-masked CAPTION ID (the dialog's edit box shows what is typed masked)
 //          expect-popup shop|voucher|none [in|out SHOP-ID]   expect-focus search|buttons|content
 //          expect-log UNIT LINE    wait-request PATTERN    wait-idle
 // A PATTERN matches exactly but for "*" (any text) and "{name}" (any text, the same wherever the name is
