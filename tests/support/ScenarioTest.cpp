@@ -231,10 +231,10 @@ bool Focus(const Command& command, Runner& runner)
     const std::map<std::wstring, HWND> places = {{L"search", FindWindowExW(toolbar, nullptr, L"Edit", nullptr)},
                                                  {L"buttons", toolbar},
                                                  {L"content", runner.Host().ContentWindow()}};
-    // The band says it has the focus, and the site was last told so, exactly when the focus is inside it.
+    // The band says it has the focus, and the site was last told so by the band, exactly when the focus is in it.
     HWND focus = nullptr;
     HRESULT bandHasFocus = E_FAIL;
-    bool siteTold = false;
+    bool siteTold = false, fromBand = false;
     runner.OnHost(
         [&]
         {
@@ -244,11 +244,12 @@ bool Focus(const Command& command, Runner& runner)
                 bandHasFocus = input->HasFocusIO(), input->Release();
             const auto& changes = runner.Host().Site().FocusChanges();
             siteTold = !changes.empty() && changes.back().focused;
+            fromBand = changes.empty() || changes.back().object == runner.Browser().Band();
             return (focus = GetFocus()), true;
         });
     const bool inBand = command[1] != L"content";
     return places.contains(command[1]) && places.at(command[1]) == focus && (bandHasFocus == S_OK) == inBand &&
-           siteTold == inBand;
+           siteTold == inBand && fromBand;
 }
 
 bool Answer(const Command& command, Runner& runner)
@@ -320,8 +321,14 @@ void AddCommands(Runner& runner)
                    OnPage(self,
                           [&](testhost::FakeWebBrowser& browser)
                           {
+                              // Pages open in the tab itself: flags, a target, post data or headers would show.
                               for (size_t index = state.navigationsSeen; index < browser.Navigations().size(); ++index)
-                                  seen.push_back(browser.Navigations()[index].url);
+                              {
+                                  const testhost::NavigateCall& call = browser.Navigations()[index];
+                                  const bool plain = !call.flags && !call.targetFrame && !call.postData &&
+                                                     !call.headers && !call.viaNavigate2;
+                                  seen.push_back(call.url + (plain ? L"" : L" (with arguments)"));
+                              }
                               state.navigationsSeen = browser.Navigations().size();
                           });
                    return MatchList(self, seen, command, L"http://www.quillbury.co.uk/");
