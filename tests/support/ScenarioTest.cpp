@@ -502,7 +502,8 @@ void ScenarioTest::Run(const std::string& script, bool visible)
         state.threads = ProcessThreadCount() + 1; // and the runner's own thread
         AddCommands(runner);
         runner.output = [&](const std::wstring& line) { transcript += line + L"\n"; };
-        succeeded = runner.Run(scenario::ParseScript(scenario::FromUtf8(script)), true) &&
+        // A window left open by the scenario fails it as much as one left open by its closing.
+        succeeded = runner.Run(scenario::ParseScript(scenario::FromUtf8(script)), true) && runner.Leftovers().empty() &&
                     runner.Run({{L"close"}, {L"wait-idle"}}, true) && runner.Leftovers().empty();
     }
     // Every object is gone and no worker runs: COM may unload the library, and the next scenario loads it afresh.

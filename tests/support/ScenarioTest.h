@@ -1,8 +1,8 @@
 // Scenarios against the registered DLL: a user in the test browser host (tools/testhost/Scenario.h) and the
 // stand-in service, with commands that set the stage and say what must follow. Each scenario starts with no
-// account, no data files, the stand-in as it starts, and a shared block whose workers are done (nothing starts
-// unless the scenario says so). It fails unless, at its end, every worker has ended, no window is left open,
-// nothing unexpected reached the event log and the library unloads.
+// account, no data files, the stand-in as it starts, and a shared block whose workers are done and whose notice
+// was shown (nothing starts or shows unless the scenario says so). It fails unless, at its end, every worker has ended,
+// no window is left open, nothing unexpected reached the event log and the library unloads.
 //
 // Stage:   set ini|reg|shared NAME=VALUE...     md5(TEXT) is TEXT's password digest; shared texts: approved,
 //                                               pending, notice

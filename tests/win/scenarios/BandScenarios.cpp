@@ -123,7 +123,7 @@ SCENARIO(Band, TabAndShiftTabMoveBetweenSearchBoxAndButtonsEnterSearchesTabAndF6
 
 // The real timer: idle until the main worker is done, then once (a later tick or notice shows nothing).
 SCENARIO(Band, TheTimerShowsAmountsAndMessagesOnceTheWorkerIsDone, R"(
-    set shared mainDone=0 approved=12.50£ pending=€3.00 wrongPasswordPending=1 notRegisteredPending=1 notice="Double cashback | this weekend"
+    set shared mainDone=0 noticeShown=0 approved=12.50£ pending=€3.00 wrongPasswordPending=1 notRegisteredPending=1 notice="Double cashback | this weekend"
     open band
     tick
     expect-button 18 "£ 0.00"
