@@ -352,7 +352,10 @@ void AddCommands(Runner& runner)
     runner.Add(L"wait-idle", 0,
                [](const Command&, Runner& self)
                {
-                   // A worker's thread is counted from its start, before it raises its running flag.
+                   // The tab's thread first finishes what it is doing (the end of a dialog, whose window takes a
+                   // while to go under Wine, and what follows it); a worker's thread is counted from its start,
+                   // before it raises its running flag.
+                   self.OnHost([] { return true; });
                    return useractions::Poll(
                               [] {
                                   return Shared().mainRunning == 0 && Shared().noticeRunning == 0 &&
@@ -425,16 +428,21 @@ void AddCommands(Runner& runner)
                    return found != logged.end() ? (logged.erase(found), true) : (self.Print(L"  not logged"), false);
                });
 
-    // The toolbar's own: a dialog button pressed (or its close box) without waiting, a dialog's box that masks
+    // The toolbar's own: a dialog button pressed (or its close box) without waiting long, a dialog's box that masks
     // what is typed, the browser refusing to navigate, the command ids of the last menu, and the page's HTML.
     runner.Add(L"press", 2,
                [](const Command& command, Runner&)
                {
+                   // Sent, so what follows comes after the dialog's answer to the press; but not waited for past
+                   // a second, since that answer may be a message box the user has to answer first.
                    const HWND dialog = useractions::WaitForProcessWindow(L"#32770", command[1], 10000);
-                   return dialog &&
-                          (command[2] == L"close" ? PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE
-                                                  : useractions::PressDialogButton(
-                                                        dialog, static_cast<int>(scenario::Number(command[2]))));
+                   const int id = static_cast<int>(scenario::Number(command[2]));
+                   DWORD_PTR answer = 0;
+                   return dialog && (command[2] == L"close"
+                                         ? SendMessageTimeoutW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0, 0, 1000, &answer)
+                                         : SendMessageTimeoutW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                                               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)), 0,
+                                                               1000, &answer)) >= 0;
                });
     runner.Add(L"expect-masked", 2,
                [](const Command& command, Runner&)

@@ -13,8 +13,8 @@
 //          start main|notice                    a worker run (the test program's own copy of the code)
 // User:    the runner's commands, and tick (the toolbar's timer), key enter|tab|shift-tab|f6, command ID
 //          (a menu choice), answer CAPTION ok|yes|no|cancel [TEXT], frame URL, moved URL LOCATION,
-//          press CAPTION ID|close (a dialog's button or close box, not waiting), navigate-result HRESULT (hex;
-//          what the browser's Navigate answers from now on)
+//          press CAPTION ID|close (a dialog's button or close box, waiting a second at most), navigate-result HRESULT
+//          (hex; what the browser's Navigate answers from now on)
 // Follow:  expect ini|reg|shared NAME=VALUE...  expect-file NAME BYTES|served|none   expect-no-tmp
 //          expect-requests PATTERN...   (the service requests since the last check, exactly, in order)
 //          expect-navigations PATTERN...        expect-button ID TEXT    expect-menu ITEM...

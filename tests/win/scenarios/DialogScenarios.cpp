@@ -67,6 +67,6 @@ TEST_F(Dialog, ARefusedOrAbandonedSignInStoresNothingAndTheToolbarFollowsUp)
           "answer Error ok \"The server could not be reached at the moment. Please try again later.\"",
           "cashback_verify.php* cashback_verify.php* cashback_verify.php*", ""},
          {"cancel", "noticeDone=0", "reset", "2", "wait-request check_notice.php?*", "check_notice.php?*", ""},
-         {"close box", "signedIn=1 mainDone=0 noticeDone=0", "reset", "close", "wait 300", "", ""},
-         {"sign up", "signedIn=0", "reset", "1016", "wait 300", "", "register/"}});
+         {"close box", "signedIn=1 mainDone=0 noticeDone=0", "reset", "close", "wait-idle", "", ""},
+         {"sign up", "signedIn=0", "reset", "1016", "wait-idle", "", "register/"}});
 }
