@@ -249,9 +249,25 @@ bool Focus(const Command& command, Runner& runner)
     const std::map<std::wstring, HWND> places = {{L"search", FindWindowExW(toolbar, nullptr, L"Edit", nullptr)},
                                                  {L"buttons", toolbar},
                                                  {L"content", runner.Host().ContentWindow()}};
+    // The band says it has the focus, and the site was last told so by the band, exactly when the focus is in it.
     HWND focus = nullptr;
-    runner.OnHost([&] { return (focus = GetFocus()), true; });
-    return places.contains(command[1]) && places.at(command[1]) == focus;
+    HRESULT bandHasFocus = E_FAIL;
+    bool siteTold = false, fromBand = false;
+    runner.OnHost(
+        [&]
+        {
+            IInputObject* input = nullptr;
+            if (runner.Browser().Band() &&
+                SUCCEEDED(runner.Browser().Band()->QueryInterface(IID_IInputObject, reinterpret_cast<void**>(&input))))
+                bandHasFocus = input->HasFocusIO(), input->Release();
+            const auto& changes = runner.Host().Site().FocusChanges();
+            siteTold = !changes.empty() && changes.back().focused;
+            fromBand = changes.empty() || changes.back().object == runner.Browser().Band();
+            return (focus = GetFocus()), true;
+        });
+    const bool inBand = command[1] != L"content";
+    return places.contains(command[1]) && places.at(command[1]) == focus && (bandHasFocus == S_OK) == inBand &&
+           siteTold == inBand && fromBand;
 }
 
 bool Answer(const Command& command, Runner& runner)
@@ -323,8 +339,14 @@ void AddCommands(Runner& runner)
                    OnPage(self,
                           [&](testhost::FakeWebBrowser& browser)
                           {
+                              // Pages open in the tab itself: flags, a target, post data or headers would show.
                               for (size_t index = state.navigationsSeen; index < browser.Navigations().size(); ++index)
-                                  seen.push_back(browser.Navigations()[index].url);
+                              {
+                                  const testhost::NavigateCall& call = browser.Navigations()[index];
+                                  const bool plain = !call.flags && !call.targetFrame && !call.postData &&
+                                                     !call.headers && !call.viaNavigate2;
+                                  seen.push_back(call.url + (plain ? L"" : L" (with arguments)"));
+                              }
                               state.navigationsSeen = browser.Navigations().size();
                           });
                    return MatchList(self, seen, command, L"http://www.quillbury.co.uk/");
@@ -348,7 +370,10 @@ void AddCommands(Runner& runner)
     runner.Add(L"wait-idle", 0,
                [](const Command&, Runner& self)
                {
-                   // A worker's thread is counted from its start, before it raises its running flag.
+                   // The tab's thread first finishes what it is doing (the end of a dialog, whose window takes a
+                   // while to go under Wine, and what follows it); a worker's thread is counted from its start,
+                   // before it raises its running flag.
+                   self.OnHost([] { return true; });
                    return useractions::Poll(
                               [] {
                                   return Shared().mainRunning == 0 && Shared().noticeRunning == 0 &&
@@ -504,6 +529,54 @@ void AddCommands(Runner& runner)
                    self.Print(L"  " + std::to_wstring(named) + L" of " + std::to_wstring(requests));
                    return requests > 0 && named == requests;
                });
+    // The toolbar's own: a dialog button pressed (or its close box) without waiting long, a dialog's box that masks
+    // what is typed, the browser refusing to navigate, the command ids of the last menu, and the page's HTML.
+    runner.Add(L"press", 2,
+               [](const Command& command, Runner&)
+               {
+                   // Sent, so what follows comes after the dialog's answer to the press; but not waited for past
+                   // a second, since that answer may be a message box the user has to answer first.
+                   const HWND dialog = useractions::WaitForProcessWindow(L"#32770", command[1], 10000);
+                   const int id = static_cast<int>(scenario::Number(command[2]));
+                   DWORD_PTR answer = 0;
+                   return dialog && (command[2] == L"close"
+                                         ? SendMessageTimeoutW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0, 0, 1000, &answer)
+                                         : SendMessageTimeoutW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                                               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)), 0,
+                                                               1000, &answer)) >= 0;
+               });
+    runner.Add(L"expect-masked", 2,
+               [](const Command& command, Runner&)
+               {
+                   const HWND dialog = useractions::WaitForProcessWindow(L"#32770", command[1], 10000);
+                   const HWND box = GetDlgItem(dialog, static_cast<int>(scenario::Number(command[2])));
+                   return box && (GetWindowLongW(box, GWL_STYLE) & ES_PASSWORD) != 0;
+               });
+    runner.Add(L"navigate-result", 1,
+               [](const Command& command, Runner& self)
+               {
+                   const auto result = static_cast<HRESULT>(std::stoul(command[1], nullptr, 16));
+                   return OnPage(self, [&](testhost::FakeWebBrowser& browser) { browser.navigateResult = result; });
+               });
+    runner.Add(L"expect-menu-ids", 0,
+               [](const Command& command, Runner& self)
+               {
+                   std::vector<std::wstring> seen;
+                   for (const useractions::MenuLine& line : self.lastMenu)
+                       seen.push_back(std::to_wstring(line.id));
+                   return MatchList(self, seen, command, L"");
+               });
+    runner.Add(L"expect-page", 1,
+               [](const Command& command, Runner& self)
+               {
+                   std::wstring body;
+                   OnPage(self,
+                          [&](auto& browser) { body = browser.Document() ? browser.Document()->BodyHtml() : L""; });
+                   for (size_t index = 1; index < command.size(); ++index)
+                       if (!Matches(command[index], body, state.bound))
+                           return self.Print(L"  the page: " + body.substr(0, 600)), false;
+                   return true;
+               });
 }
 } // namespace
 
@@ -538,7 +611,8 @@ void ScenarioTest::Run(const std::string& script, bool visible)
         state.threads = ProcessThreadCount() + 1; // and the runner's own thread
         AddCommands(runner);
         runner.output = [&](const std::wstring& line) { transcript += line + L"\n"; };
-        succeeded = runner.Run(scenario::ParseScript(scenario::FromUtf8(script)), true) &&
+        // A window left open by the scenario fails it as much as one left open by its closing.
+        succeeded = runner.Run(scenario::ParseScript(scenario::FromUtf8(script)), true) && runner.Leftovers().empty() &&
                     runner.Run({{L"close"}, {L"wait-idle"}}, true) && runner.Leftovers().empty();
     }
     // Every object is gone and no worker runs: COM may unload the library, and the next scenario loads it afresh.

@@ -1,8 +1,8 @@
 // Scenarios against the registered DLL: a user in the test browser host (tools/testhost/Scenario.h) and the
 // stand-in service, with commands that set the stage and say what must follow. Each scenario starts with no
-// account, no data files, the stand-in as it starts, and a shared block whose workers are done (nothing starts
-// unless the scenario says so). It fails unless, at its end, every worker has ended, no window is left open,
-// nothing unexpected reached the event log and the library unloads.
+// account, no data files, the stand-in as it starts, and a shared block whose workers are done and whose notice
+// was shown (nothing starts or shows unless the scenario says so). It fails unless, at its end, every worker has ended,
+// no window is left open, nothing unexpected reached the event log and the library unloads.
 //
 // Stage:   set ini|reg|shared NAME=VALUE...     md5(TEXT) is TEXT's password digest, weekday(N) the weekday
 //                                               N days from today; shared texts: approved, pending, notice
@@ -13,13 +13,17 @@
 //          site-again                           the tab's helper objects sited once more
 //          start main|notice                    a worker run (the test program's own copy of the code)
 // User:    the runner's commands, and tick (the toolbar's timer), key enter|tab|shift-tab|f6, command ID
-//          (a menu choice), answer CAPTION ok|yes|no|cancel [TEXT], frame URL, moved URL LOCATION
+//          (a menu choice), answer CAPTION ok|yes|no|cancel [TEXT], frame URL, moved URL LOCATION,
+//          press CAPTION ID|close (a dialog's button or close box, waiting a second at most), navigate-result HRESULT
+//          (hex; what the browser's Navigate answers from now on)
 // Follow:  expect ini|reg|shared NAME=VALUE...  (VALUE a pattern)   wait-for ini|reg|shared NAME=VALUE...
 //          (the same, within 20 s)   expect-file NAME BYTES|served|none   expect-no-tmp
 //          expect-agent TEXT  (every service request so far sent this user agent)   child TEST (passes when
 //          run in a second process of this program)
 //          expect-requests PATTERN...   (the service requests since the last check, exactly, in order)
 //          expect-navigations PATTERN...        expect-button ID TEXT    expect-menu ITEM...
+//          expect-menu-ids ID...    expect-page PATTERN... (the page's HTML matches each)
+//          expect-masked CAPTION ID (the dialog's edit box shows what is typed masked)
 //          expect-popup shop|voucher|none [in|out SHOP-ID]   expect-focus search|buttons|content
 //          expect-log UNIT LINE    wait-request PATTERN    wait-idle    expect-sinks N (of the tab's events)
 //          expect-selection FROM TO (in the search box)

@@ -125,6 +125,7 @@ void ResetStage()
     ZeroMemory(&shared, sizeof(shared));
     shared.mainDone = 1;
     shared.noticeDone = 1;
+    shared.noticeShown = 1; // else the toolbar's first tick shows the empty notice
 }
 
 std::wstring NonceSecondsAgo(int seconds)

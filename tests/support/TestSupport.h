@@ -27,7 +27,7 @@ bool SetLastWriteTime(const std::wstring& path, const std::wstring& age);
 std::vector<std::wstring> DataFiles(const std::wstring& pattern);
 
 // No account (registry key and INI file), no data files, the stand-in back to its start with an empty log,
-// and a shared block whose workers are done.
+// and a shared block whose workers are done and whose notice was shown.
 void ResetStage();
 
 // The request nonce of the local time `seconds` ago.

@@ -1,6 +1,7 @@
 // The scenario runner and the commands every scenario has: what a user does with the browser and the toolbar.
 #include "Scenario.h"
 
+#include <atomic>
 #include <cwctype>
 #include <fstream>
 #include <sstream>
@@ -24,6 +25,7 @@ constexpr DWORD kMenuTimeout = 20000; // the Offers menu waits for the service's
 constexpr DWORD kDialogCloseTimeout = 30000;
 constexpr DWORD kWindowTimeout = 10000;
 constexpr DWORD kTextTimeout = 20000;
+constexpr DWORD kPollMilliseconds = 50;
 
 std::wstring Joined(const Command& command, size_t from)
 {
@@ -229,6 +231,7 @@ bool Runner::Run(const std::vector<Command>& commands, bool stopAtFailure)
 {
     bool succeeded = true;
     bool finished = false;
+    std::atomic<bool> pumped = false;
     std::thread user(
         [&]
         {
@@ -258,11 +261,19 @@ bool Runner::Run(const std::vector<Command>& commands, bool stopAtFailure)
                     break;
             }
             leftovers = useractions::CloseLeftovers(kWindowTimeout);
+            OnHost([&] { return finished = true; });
+            // A window that opened after the check keeps the host thread in its loop: close that one too.
+            while (!pumped)
+            {
+                for (std::wstring& closed : useractions::CloseLeftovers(0))
+                    leftovers.push_back(std::move(closed));
+                Sleep(kPollMilliseconds);
+            }
             for (const std::wstring& closed : leftovers)
                 Print(L"  closed the " + closed + L" left open");
-            OnHost([&] { return finished = true; });
         });
     testhost::PumpUntil([&] { return finished; }, INFINITE);
+    pumped = true;
     user.join();
     return succeeded;
 }

@@ -108,10 +108,16 @@ bool ClickToolbarButton(HWND toolbar, int commandId)
     RECT rect = {};
     if (!SendMessageW(toolbar, TB_GETRECT, static_cast<WPARAM>(commandId), reinterpret_cast<LPARAM>(&rect)))
         return false;
-    const LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-    PostMessageW(toolbar, WM_MOUSEMOVE, 0, at);
-    PostMessageW(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(toolbar, WM_LBUTTONUP, 0, at);
+    // The mouse meets whatever lies on top there: a control laid over the slot (the logo, the search box) or
+    // the toolbar itself (also for a button past the window's right edge).
+    POINT point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    HWND target = ChildWindowFromPointEx(toolbar, point, CWP_SKIPINVISIBLE);
+    target = target ? target : toolbar;
+    MapWindowPoints(toolbar, target, &point, 1);
+    const LPARAM at = MAKELPARAM(point.x, point.y);
+    PostMessageW(target, WM_MOUSEMOVE, 0, at);
+    PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(target, WM_LBUTTONUP, 0, at);
     return true;
 }
 

@@ -35,7 +35,8 @@ std::wstring MessageText(HWND box);
 bool TypeIntoDialog(HWND dialog, int controlId, const std::wstring& text);
 // A click on a push button of the dialog, as the button reports it to its dialog.
 bool PressDialogButton(HWND dialog, int controlId);
-// The mouse pressed and released over the middle of a toolbar button (the handler runs on the host thread).
+// The mouse pressed and released over the middle of a toolbar button, on the control laid over it if any (the
+// handler runs on the host thread).
 bool ClickToolbarButton(HWND toolbar, int commandId);
 std::wstring ToolbarButtonText(HWND toolbar, int commandId);
 

@@ -1,32 +1,140 @@
-// The toolbar band as a user meets it: the buttons, the keyboard, the drop-downs and the timer.
+// The toolbar band as a user meets it: its COM face and sizes, the buttons, the keyboard, the timer.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "core/ComHelper.h"
+#include "host/MessagePump.h"
+#include "host/TestBrowserHost.h"
+#include "host/WindowCapture.h"
+#include "module/Guids.h"
 #include "support/ScenarioTest.h"
 
 using Band = ScenarioTest;
 
+template <class T = IUnknown> static ComPtr<T> Part(IUnknown* object, REFIID iid)
+{
+    ComPtr<T> part;
+    object->QueryInterface(iid, part.ReceiveVoid());
+    return part;
+}
+
+static std::vector<LONG> Sizes(const DESKBANDINFO& info)
+{
+    return {info.ptMinSize.x, info.ptMinSize.y, info.ptMaxSize.x,  info.ptMaxSize.y,
+            info.ptActual.x,  info.ptActual.y,  info.ptIntegral.x, info.ptIntegral.y};
+}
+
+// Also run at 120 DPI (tests/win/CMakeLists.txt), where the images are 25 pixels square.
+TEST_F(Band, AnswersItsInterfacesSizesAndTooltipsFollowsTheDisplayAndGoesWithItsSite)
+{
+    testhost::TestBrowserHost host({true, 1000, 300});
+    ASSERT_EQ(host.ShowBand(kBandClsid), S_OK);
+    IUnknown* band = host.Browser().Band();
+    for (const IID* iid : {&IID_IUnknown, &IID_IOleWindow, &IID_IDockingWindow, &IID_IDeskBand, &IID_IInputObject,
+                           &IID_IObjectWithSite, &IID_IPersistStream})
+        EXPECT_TRUE(Part(band, *iid));
+    EXPECT_FALSE(Part(band, IID_IPersist));
+    CLSID clsid{};
+    EXPECT_TRUE(SUCCEEDED(Part<IPersistStream>(band, IID_IPersistStream)->GetClassID(&clsid)) && clsid == kBandClsid);
+    EXPECT_EQ(Part<IPersistStream>(band, IID_IPersistStream)->IsDirty(), S_FALSE);
+
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    const HWND toolbar = host.Browser().BandWindow();
+    RECT last{};
+    SendMessageW(toolbar, TB_GETRECT, 19, reinterpret_cast<LPARAM>(&last));
+    const LONG height = HIWORD(SendMessageW(toolbar, TB_GETBUTTONSIZE, 0, 0)) + 2 * (dpi / 96);
+    const DESKBANDINFO& info = host.Browser().BandInfo();
+    EXPECT_EQ(Sizes(info), (std::vector<LONG>{20, height, -1, height, last.right, height, 1, 1}));
+    EXPECT_EQ(info.dwModeFlags | (info.dwMask & DBIM_BKCOLOR), static_cast<DWORD>(DBIMF_USECHEVRON | DBIMF_BREAK));
+    const auto images = reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0));
+    int width = 0, side = 0;
+    ImageList_GetIconSize(images, &width, &side);
+    EXPECT_EQ(std::make_pair(width, side), std::make_pair(20 * dpi / 96, 20 * dpi / 96));
+    EXPECT_EQ(ImageList_GetImageCount(images), 17);
+    testhost::PumpMessagesFor(300);
+    EXPECT_TRUE(testhost::SaveWindowBitmap(host.FrameWindow(), L"band-" + std::to_wstring(dpi) + L".bmp"));
+
+    // A tooltip is cut to its buffer and stays terminated; a separator has none and leaves the buffer alone.
+    const std::tuple<int, int, std::wstring> tips[] = {
+        {7, 8, L"Offers "}, {16, 256, L"Enter username and password"}, {4, 256, std::wstring(255, L'x')}};
+    for (const auto& [item, size, text] : tips)
+    {
+        std::wstring buffer(255, L'x');
+        NMTBGETINFOTIPW tip{{toolbar, 0, TBN_GETINFOTIPW}, buffer.data(), size, item, 0};
+        SendMessageW(GetParent(toolbar), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
+        EXPECT_EQ(buffer.c_str(), text) << item;
+    }
+
+    EXPECT_EQ(Part<IObjectWithSite>(band, IID_IObjectWithSite)->SetSite(nullptr), S_OK);
+    EXPECT_FALSE(IsWindow(toolbar));
+    DESKBANDINFO bare{DBIM_MINSIZE | DBIM_MAXSIZE | DBIM_ACTUAL, {}, {}, {}, {}, {}, 0, 0};
+    EXPECT_EQ(Part<IDeskBand>(band, IID_IDeskBand)->GetBandInfo(0, 0, &bare), S_OK);
+    EXPECT_EQ(Sizes(bare), (std::vector<LONG>{20, 20, -1, 20, -1, 20, 0, 0}));
+}
+
+// A failing navigation is reported once, and the toolbar goes on working.
 SCENARIO(Band, EveryButtonOpensItsPage, R"(
     set ini email=anne@example.com password=0123456789abcdef0123456789abcdef
     open
     click-button 3
     type-search "100% #1?"
     click-button 3
+    click-button 1
     click-button 5
     click-button 11
     click-button 13
     click-button 14
     click-button 18
     click-button 19
-    expect-navigations "search/100%25 %231%3F\" "k3tq8w2m/tb.php?y={y}&t=anne%40example.com&m=0123456789abcdef0123456789abcdef&f={y}&PID=QLBY" free_cashback/ http://twitter.com/quillbury http://www.facebook.com/quillbury
+    navigate-result 80070005
+    click-button 11
+    answer Quillbury ok "An error occurred in {q}Quillbury Toolbar{q} : *"
+    navigate-result 0
+    drop-down 10
+    expect-menu "Top Products" "Top Vouchers" "Top Cashback"
+    command 40058
+    command 40059
+    command 40060
+    expect-navigations "search/100%25 %231%3F\" "" "k3tq8w2m/tb.php?y={y}&t=anne%40example.com&m=0123456789abcdef0123456789abcdef&f={y}&PID=QLBY" free_cashback/ http://twitter.com/quillbury http://www.facebook.com/quillbury free_cashback/ hot_deals/ top_vouchers/ top_shops/
 )")
 
-SCENARIO(Band, TimerShowsAmountsMessagesAndTheNoticeOnce, R"(
-    open
-    expect-button 18 "£ 0.00"
-    set shared approved=12.50£ pending=€3.00 wrongPasswordPending=1 notice="Double cashback | this weekend"
+SCENARIO(Band, TabAndShiftTabMoveBetweenSearchBoxAndButtonsEnterSearchesTabAndF6LeaveTheBand, R"(
+    open band
+    key tab
+    expect-focus buttons
+    key shift-tab
+    expect-focus search
+    type-search "red shoes"
+    key enter
+    expect-navigations "search/red shoes\"
+    key shift-tab
+    expect-focus content
+    open band
+    key tab
+    key tab
+    expect-focus content
+    open band
+    key f6
+    expect-focus content
+)")
+
+// The real timer: idle until the main worker is done, then once (a later tick or notice shows nothing).
+SCENARIO(Band, TheTimerShowsAmountsAndMessagesOnceTheWorkerIsDone, R"(
+    set shared mainDone=0 noticeShown=0 approved=12.50£ pending=€3.00 wrongPasswordPending=1 notRegisteredPending=1 notice="Double cashback | this weekend"
+    open band
     tick
-    answer Error no "You are already registered with Quillbury.*"
+    expect-button 18 "£ 0.00"
+    set shared mainDone=1
+    answer Error no "You are already registered with Quillbury.*like to reset it, click YES."
+    answer Error yes "You must be registered in order to take advantage of cashback. Click YES to register."
     answer "Quillbury Alert" ok "Double cashback | this weekend"
     expect-button 18 12.50£
     expect-button 19 €3.00
-    expect shared wrongPasswordPending=0 noticeShown=1
+    expect-navigations register/
     tick
+    set shared noticeShown=0
+    wait 5500
 )")

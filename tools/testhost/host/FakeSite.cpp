@@ -11,8 +11,6 @@ STDMETHODIMP FakeSite::QueryInterface(REFIID iid, void** object)
     if (!object)
         return E_POINTER;
     *object = nullptr;
-    if (IsRefused(refusedInterfaces, iid))
-        return E_NOINTERFACE;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleWindow))
         *object = static_cast<IOleWindow*>(this);
     else if (IsEqualIID(iid, IID_IInputObjectSite))
@@ -37,11 +35,7 @@ STDMETHODIMP FakeSite::GetWindow(HWND* handle)
 {
     if (!handle)
         return E_POINTER;
-    *handle = nullptr;
-    if (FAILED(getWindowResult))
-        return getWindowResult;
-    if (!nullWindow)
-        *handle = window;
+    *handle = window;
     return S_OK;
 }
 
@@ -59,8 +53,6 @@ STDMETHODIMP FakeSite::QueryService(REFGUID service, REFIID iid, void** object)
     if (!object)
         return E_POINTER;
     *object = nullptr;
-    if (FAILED(queryServiceResult))
-        return queryServiceResult;
     if (!browser)
         return E_NOINTERFACE;
     return browser->QueryBrowserService(service, iid, object);

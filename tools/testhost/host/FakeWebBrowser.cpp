@@ -108,8 +108,6 @@ STDMETHODIMP FakeWebBrowser::Navigate(BSTR url, VARIANT* flags, VARIANT* targetF
 {
     navigations.push_back(RecordNavigation(BstrText(url), flags, targetFrame, postData, headers));
     Note(L"Navigate " + BstrText(url) + L" -> " + HresultText(navigateResult));
-    if (SUCCEEDED(navigateResult) && onNavigate)
-        onNavigate(BstrText(url));
     return navigateResult;
 }
 
@@ -120,8 +118,6 @@ STDMETHODIMP FakeWebBrowser::Navigate2(VARIANT* url, VARIANT* flags, VARIANT* ta
     navigations.push_back(RecordNavigation(text, flags, targetFrame, postData, headers));
     navigations.back().viaNavigate2 = true;
     Note(L"Navigate2 " + text + L" -> " + HresultText(navigateResult));
-    if (SUCCEEDED(navigateResult) && onNavigate)
-        onNavigate(text);
     return navigateResult;
 }
 
@@ -130,8 +126,6 @@ STDMETHODIMP FakeWebBrowser::get_Document(IDispatch** result)
     if (!result)
         return E_POINTER;
     *result = nullptr;
-    if (FAILED(documentResult))
-        return documentResult;
     if (document)
     {
         *result = static_cast<IHTMLDocument2*>(document.Get());

@@ -1,0 +1,72 @@
+// The login dialog opened from the toolbar's Settings button and used as a person uses it: what reaches the
+// service, what is stored, what the toolbar says and does afterwards, and which idle workers it starts.
+#include "support/ScenarioTest.h"
+
+using Dialog = ScenarioTest;
+
+static const std::string kSecret = "5ebe2294ecd0e0f08eab7690d2a6ee69";   // the digest of "secret"
+static const std::string kCashback = "d943641d1ed7d29e955f36d6327ead93"; // of "cashback"
+static const std::string kStats = "install_stats.php?y=",
+                         kClient = "&f=%7B6A0C3B55-1D47-4E92-B8F3-2C95D0E1A774%7D&PID=QLBY";
+
+// By what was stored and what is typed ("" keeps what the masked box shows): the check with the digest, the
+// statistics of an account change (old e-mail, then new, compared exactly), and both stores.
+TEST_F(Dialog, AnAcceptedSignInIsCheckedReportedAndStored)
+{
+    RunRows(
+        R"(
+        set ini email={2} password={3}
+        open band
+        click-button 16
+        type-into-dialog "Quillbury : Login" 1017 "{4}"
+        type-into-dialog "Quillbury : Login" 1018 "{5}"
+        expect-masked "Quillbury : Login" 1018
+        press-dialog "Quillbury : Login" 1
+        expect-requests "cashback_verify.php?y={n}&t={6}&m={7}&d={n}&f={n}&PID=QLBY" {8}
+        expect reg email={9} password={7}
+        expect ini email={9} password={7}
+    )",
+        {{"first", "", "", "test@example.com", "secret", "test%40example.com", kSecret,
+          kStats + "1&t=test%40example.com" + kClient, "test@example.com"},
+         {"pre-filled", "demo@example.com", kCashback, "", "", "demo%40example.com", kCashback, "", "demo@example.com"},
+         {"another e-mail, if only by case", "demo@example.com", kCashback, "Demo@example.com", "cashback",
+          "Demo%40example.com", kCashback,
+          kStats + "0&t=demo%40example.com" + kClient + " " + kStats + "1&t=Demo%40example.com" + kClient,
+          "Demo@example.com"}});
+}
+
+// Every other way out leaves the stored account alone; the dialog or the toolbar says why, or goes on (sign-up
+// page; signed out, the idle workers start: the notice worker asks at once, a main worker would too).
+TEST_F(Dialog, ARefusedOrAbandonedSignInStoresNothingAndTheToolbarFollowsUp)
+{
+    RunRows(
+        R"(
+        set ini email=demo@example.com password=d943641d1ed7d29e955f36d6327ead93
+        set shared {2}
+        service {3}
+        open band
+        click-button 16
+        type-into-dialog "Quillbury : Login" 1017 test@example.com
+        type-into-dialog "Quillbury : Login" 1018 wrong
+        press "Quillbury : Login" {4}
+        {5}
+        wait-idle
+        expect-requests {6}
+        expect-navigations {7}
+        expect reg email=demo@example.com password=d943641d1ed7d29e955f36d6327ead93
+    )",
+        {{"already registered", "signedIn=0", "scenario?set=reject&reply=0", "1",
+          "answer Error yes \"You are already registered with Quillbury.*\"", "cashback_verify.php*",
+          "https://www.quillbury.co.uk/get_password/"},
+         {"not registered", "signedIn=0", "scenario?set=reject&reply=2", "1",
+          "answer Error yes \"You must be registered in order to take advantage of cashback. Click YES to register.\"",
+          "cashback_verify.php*", "register/"},
+         {"empty answer", "signedIn=0", "scenario?set=reject&reply=", "1",
+          "answer Error ok \"An incorrect email address or password has been used.\"", "cashback_verify.php*", ""},
+         {"no answer", "signedIn=0", "scenario?set=drop&path=cashback_verify", "1",
+          "answer Error ok \"The server could not be reached at the moment. Please try again later.\"",
+          "cashback_verify.php* cashback_verify.php* cashback_verify.php*", ""},
+         {"cancel", "noticeDone=0", "reset", "2", "wait-request check_notice.php?*", "check_notice.php?*", ""},
+         {"close box", "signedIn=1 mainDone=0 noticeDone=0", "reset", "close", "wait-idle", "", ""},
+         {"sign up", "signedIn=0", "reset", "1016", "wait-idle", "", "register/"}});
+}

@@ -1,0 +1,46 @@
+// The Offers and Vouchers drop-downs: empty before the shop list is loaded and away from shops, else the shop's
+// items by their command ids, what a choice does, and signed out the service's answer opened if a web address.
+#include "support/ScenarioTest.h"
+
+using Menus = ScenarioTest;
+
+SCENARIO(Menus, OffersAndVouchersOfTheShopShownAreMenusOrSignedOutTheAddressTheServiceNames, R"menu(
+    set ini email=demo@example.com password=md5(cashback)
+    set shared signedIn=1
+    file get_merchant.txt "http://www.shop.example/|1000<br>http://www.testshop.co.uk|1003<br>"
+    open band
+    visit http://www.shop.example/basket?item=7
+    drop-down 7
+    expect-menu "No offers to display for this website (greyed)"
+    tick
+    visit http://elsewhere.example/
+    drop-down 8
+    expect-menu "No vouchers to display for this website (greyed)"
+    expect-requests
+    visit http://www.shop.example/basket?item=7
+    drop-down 7
+    expect-menu "Up to 8% cashback on everything" "Save £10 when you spend &pound;50" "€5 off European delivery" "¥1000 off Japanese imports" "Tom &amp; Jerry's toy sale"
+    expect-menu-ids 60001 60002 60003 60004 60005
+    drop-down 8
+    expect-menu "10% off everything" "£5 off orders over &pound;30" "Code with pipes" "Script code" "Quotes code"
+    expect-menu-ids 50001 50002 50003 50004 50005
+    expect-requests get_offer.php?y=dummy&t=dummy&m=dummy&i=1000&f=dummy&PID=QLBY get_voucher.php?y=dummy&t=dummy&m=dummy&i=1000&f=dummy&PID=QLBY
+    command 60002
+    expect-navigations k3tq8w2m/tb.php?y={y}&t=demo%40example.com&m=d943641d1ed7d29e955f36d6327ead93&off=5002&f={y}&PID=QLBY
+    command 50003
+    expect-popup voucher
+    expect-page "*>A|B|C</td>*" "*&amp;vou=9003&amp;*"
+    visit http://www.testshop.co.uk/
+    drop-down 7
+    command 60040
+    expect-navigations *&off=5140&*
+    set shared signedIn=0
+    service fixture?offers_reply=javascript:alert(1)&vouchers_reply=javascript:alert(1)
+    drop-down 7
+    drop-down 8
+    service fixture?offers_reply=<html><body>http://www.shop.example/deals</body></html>&vouchers_reply=https://www.shop.example/codes
+    click-button 7
+    click-button 8
+    expect-navigations http://www.shop.example/deals https://www.shop.example/codes
+    expect-requests get_offer.php?*&i=1003&* get_offer.php?*&i=1003&* get_voucher.php?*&i=1003&* get_offer.php?*&i=1003&* get_voucher.php?*&i=1003&*
+)menu")
