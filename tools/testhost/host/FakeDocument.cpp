@@ -84,6 +84,8 @@ STDMETHODIMP FakeDocument::QueryInterface(REFIID iid, void** object)
     if (!object)
         return E_POINTER;
     *object = nullptr;
+    if (IsRefused(refusedInterfaces, iid))
+        return E_NOINTERFACE;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_IHTMLDocument) ||
         IsEqualIID(iid, IID_IHTMLDocument2))
     {

@@ -19,7 +19,13 @@ public:
     // A document at url whose body holds bodyHtml, with a window of its own.
     static ComPtr<FakeDocument> Create(const std::wstring& bodyHtml, const std::wstring& url = std::wstring());
 
-    // The body's inner HTML and the scripts run in the window.
+    // The body and window handed out; either may be set to null ("the page has no body").
+    FakeElement* Body() const { return body.Get(); }
+    FakeWindow* Window() const { return window.Get(); }
+    void SetBody(FakeElement* element) { body = element; }
+    void SetWindow(FakeWindow* pageWindow) { window = pageWindow; }
+
+    // The body's inner HTML (empty without a body) and the scripts run in the window (none without one).
     std::wstring BodyHtml() const;
     std::vector<ExecutedScript> Scripts() const;
 
@@ -32,6 +38,7 @@ public:
     // Switches.
     HRESULT bodyResult = S_OK;   // answer of get_body (failure leaves the out value null)
     HRESULT windowResult = S_OK; // answer of get_parentWindow (likewise)
+    RefusedInterfaces refusedInterfaces;
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;

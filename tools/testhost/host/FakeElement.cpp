@@ -1,4 +1,4 @@
-// The body element fake: inner HTML kept as text, insertAdjacentHTML applied inside it.
+// The body element fake: inner HTML kept as text, insertAdjacentHTML applied to it.
 #include "host/FakeElement.h"
 
 #include <cwctype>
@@ -31,6 +31,8 @@ STDMETHODIMP FakeElement::QueryInterface(REFIID iid, void** object)
     if (!object)
         return E_POINTER;
     *object = nullptr;
+    if (IsRefused(refusedInterfaces, iid))
+        return E_NOINTERFACE;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_IHTMLElement))
     {
         *object = static_cast<IHTMLElement*>(this);
@@ -58,6 +60,9 @@ STDMETHODIMP FakeElement::get_tagName(BSTR* p)
 
 STDMETHODIMP FakeElement::put_innerHTML(BSTR v)
 {
+    calls.push_back(L"put_innerHTML");
+    if (FAILED(insertResult))
+        return insertResult;
     innerHtml = BstrText(v);
     return S_OK;
 }
@@ -67,9 +72,11 @@ STDMETHODIMP FakeElement::get_innerHTML(BSTR* p)
     if (!p)
         return E_POINTER;
     *p = nullptr;
+    calls.push_back(L"get_innerHTML");
     if (FAILED(innerHtmlResult))
         return innerHtmlResult;
-    *p = AllocBstr(innerHtml);
+    if (!nullInnerHtml)
+        *p = AllocBstr(innerHtml);
     return S_OK;
 }
 
@@ -84,13 +91,20 @@ STDMETHODIMP FakeElement::get_outerHTML(BSTR* p)
 STDMETHODIMP FakeElement::insertAdjacentHTML(BSTR where, BSTR html)
 {
     const std::wstring position = BstrText(where);
+    calls.push_back(L"insertAdjacentHTML(" + position + L")");
+    if (FAILED(insertResult))
+        return insertResult;
     const std::wstring text = BstrText(html);
-    if (SameTextIgnoringCase(position, L"afterBegin"))
+    if (SameTextIgnoringCase(position, L"beforeBegin"))
+        beforeHtml += text;
+    else if (SameTextIgnoringCase(position, L"afterBegin"))
         innerHtml.insert(0, text);
     else if (SameTextIgnoringCase(position, L"beforeEnd"))
         innerHtml += text;
+    else if (SameTextIgnoringCase(position, L"afterEnd"))
+        afterHtml.insert(0, text);
     else
-        return E_NOTIMPL;
+        return E_INVALIDARG;
     return S_OK;
 }
 

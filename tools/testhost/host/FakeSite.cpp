@@ -11,6 +11,8 @@ STDMETHODIMP FakeSite::QueryInterface(REFIID iid, void** object)
     if (!object)
         return E_POINTER;
     *object = nullptr;
+    if (IsRefused(refusedInterfaces, iid))
+        return E_NOINTERFACE;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleWindow))
         *object = static_cast<IOleWindow*>(this);
     else if (IsEqualIID(iid, IID_IInputObjectSite))
@@ -35,7 +37,11 @@ STDMETHODIMP FakeSite::GetWindow(HWND* handle)
 {
     if (!handle)
         return E_POINTER;
-    *handle = window;
+    *handle = nullptr;
+    if (FAILED(getWindowResult))
+        return getWindowResult;
+    if (!nullWindow)
+        *handle = window;
     return S_OK;
 }
 
@@ -53,6 +59,8 @@ STDMETHODIMP FakeSite::QueryService(REFGUID service, REFIID iid, void** object)
     if (!object)
         return E_POINTER;
     *object = nullptr;
+    if (FAILED(queryServiceResult))
+        return queryServiceResult;
     if (!browser)
         return E_NOINTERFACE;
     return browser->QueryBrowserService(service, iid, object);

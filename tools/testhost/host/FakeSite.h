@@ -23,7 +23,14 @@ struct FocusChange
 class FakeSite final : public IOleWindow, public IInputObjectSite, public IServiceProvider
 {
 public:
+    HWND Window() const { return window; }
     const std::vector<FocusChange>& FocusChanges() const { return focusChanges; }
+
+    // Switches.
+    HRESULT getWindowResult = S_OK;    // answer of GetWindow (failure leaves the handle null)
+    bool nullWindow = false;           // GetWindow gives S_OK and a null handle
+    HRESULT queryServiceResult = S_OK; // answer of QueryService when failing, before any lookup
+    RefusedInterfaces refusedInterfaces;
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;

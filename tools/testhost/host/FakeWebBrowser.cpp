@@ -108,6 +108,8 @@ STDMETHODIMP FakeWebBrowser::Navigate(BSTR url, VARIANT* flags, VARIANT* targetF
 {
     navigations.push_back(RecordNavigation(BstrText(url), flags, targetFrame, postData, headers));
     Note(L"Navigate " + BstrText(url) + L" -> " + HresultText(navigateResult));
+    if (SUCCEEDED(navigateResult) && onNavigate)
+        onNavigate(BstrText(url));
     return navigateResult;
 }
 
@@ -118,6 +120,8 @@ STDMETHODIMP FakeWebBrowser::Navigate2(VARIANT* url, VARIANT* flags, VARIANT* ta
     navigations.push_back(RecordNavigation(text, flags, targetFrame, postData, headers));
     navigations.back().viaNavigate2 = true;
     Note(L"Navigate2 " + text + L" -> " + HresultText(navigateResult));
+    if (SUCCEEDED(navigateResult) && onNavigate)
+        onNavigate(text);
     return navigateResult;
 }
 
@@ -126,6 +130,8 @@ STDMETHODIMP FakeWebBrowser::get_Document(IDispatch** result)
     if (!result)
         return E_POINTER;
     *result = nullptr;
+    if (FAILED(documentResult))
+        return documentResult;
     if (document)
     {
         *result = static_cast<IHTMLDocument2*>(document.Get());

@@ -8,6 +8,7 @@
 #include <servprov.h>
 #include <shlobj.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,6 +48,13 @@ struct ShowBrowserBarCall
     HRESULT result;
 };
 
+struct KeyRoute
+{
+    UINT message;
+    WPARAM key;
+    HRESULT result; // of the band's IInputObject::TranslateAcceleratorIO
+};
+
 class FakeWebBrowser final : public WebBrowser2Stubs, public IServiceProvider, public IConnectionPointContainer
 {
 public:
@@ -57,22 +65,28 @@ public:
     void SetLocation(const std::wstring& url);
     FakeDocument* Document() const { return document.Get(); }
     void SetDocument(FakeDocument* current) { document = current; }
+    // What get_HWND answers (by default the host's frame window).
+    void SetFrameWindow(HWND window) { windows.frame = window; }
     FakeSite* Site() const { return site.Get(); }
     FakeConnectionPoint* ConnectionPoint() const { return connectionPoint.Get(); }
 
     // Records.
     const std::vector<NavigateCall>& Navigations() const { return navigations; }
     const std::vector<ShowBrowserBarCall>& BrowserBarCalls() const { return browserBarCalls; }
+    const std::vector<KeyRoute>& KeyRoutes() const { return keyRoutes; }
     // One line for every call the browser made on its guests and every event it fired, in order, e.g.
     // "CoCreateInstance {4C8E1F27-...} -> 0x00000000", "band SetSite(site) -> 0x00000000",
     // "event DocumentComplete http://shop.example/ -> 0x00000000".
     const std::vector<std::wstring>& Log() const { return log; }
 
     // Switches.
-    // Answer of Navigate/Navigate2; the call is recorded either way, and nothing is loaded.
-    HRESULT navigateResult = S_OK;
+    HRESULT navigateResult = S_OK; // answer of Navigate/Navigate2 (the call is recorded either way)
+    // Called after a successful Navigate/Navigate2 with the URL; nothing is loaded otherwise.
+    std::function<void(const std::wstring& url)> onNavigate;
+    HRESULT showBrowserBarResult = S_OK;      // a failure is returned before anything is done
     HRESULT findConnectionPointResult = S_OK; // a failure is returned for every interface
     HRESULT queryServiceResult = S_OK;        // answer of the browser's own QueryService when failing
+    HRESULT documentResult = S_OK;            // answer of get_Document when failing
     RefusedInterfaces refusedInterfaces;
 
     // Events, delivered through IDispatch::Invoke to every advised sink in advise order; the answers are
@@ -95,6 +109,7 @@ public:
     // does for each of its helper objects; it is kept until Quit. Returns the first failure or SetSite's
     // answer.
     HRESULT CreateHelperObject(REFCLSID clsid);
+    const std::vector<ComPtr<IObjectWithSite>>& Helpers() const { return helpers; }
     // The band created by ShowBrowserBar (null before), its window and what its GetBandInfo last gave.
     IUnknown* Band() const { return band.Get(); }
     HWND BandWindow() const { return bandWindow; }
@@ -105,6 +120,7 @@ public:
     bool RouteKeyMessage(MSG& message);
     // Lays the band's window out in the band area again (after the area changed size).
     void LayoutBand();
+    bool HasQuit() const { return quit; }
 
     // The web browser service, shared with the site: SID_SWebBrowserApp gives this browser.
     HRESULT QueryBrowserService(REFGUID service, REFIID iid, void** object);
@@ -164,6 +180,7 @@ private:
     ComPtr<FakeDocument> document;
     std::vector<NavigateCall> navigations;
     std::vector<ShowBrowserBarCall> browserBarCalls;
+    std::vector<KeyRoute> keyRoutes;
     std::vector<std::wstring> log;
     CLSID bandClsid = GUID_NULL;
     ComPtr<IUnknown> band;

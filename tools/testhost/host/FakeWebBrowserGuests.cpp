@@ -25,9 +25,9 @@ STDMETHODIMP FakeWebBrowser::ShowBrowserBar(VARIANT* clsidText, VARIANT* show, V
 {
     const std::wstring text = clsidText && clsidText->vt == VT_BSTR ? BstrText(clsidText->bstrVal) : std::wstring();
     const bool visible = ShowRequested(show);
-    HRESULT result = S_OK;
+    HRESULT result = showBrowserBarResult;
     CLSID clsid = GUID_NULL;
-    if (text.empty() || FAILED(CLSIDFromString(text.c_str(), &clsid)))
+    if (SUCCEEDED(result) && (text.empty() || FAILED(CLSIDFromString(text.c_str(), &clsid))))
         result = E_INVALIDARG;
     if (SUCCEEDED(result) && band && !IsEqualCLSID(clsid, bandClsid))
         ReleaseBand(); // one band at a time
@@ -131,6 +131,7 @@ bool FakeWebBrowser::RouteKeyMessage(MSG& message)
     if (FAILED(band.As(&input)))
         return false;
     const HRESULT result = input->TranslateAcceleratorIO(&message);
+    keyRoutes.push_back({message.message, message.wParam, result});
     if (result == S_OK)
         return true;
     if (message.message == WM_KEYDOWN && (message.wParam == VK_TAB || message.wParam == VK_F6) && windows.content)

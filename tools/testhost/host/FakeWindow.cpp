@@ -14,6 +14,8 @@ STDMETHODIMP FakeWindow::QueryInterface(REFIID iid, void** object)
     if (!object)
         return E_POINTER;
     *object = nullptr;
+    if (IsRefused(refusedInterfaces, iid))
+        return E_NOINTERFACE;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
         IsEqualIID(iid, IID_IHTMLFramesCollection2) || IsEqualIID(iid, IID_IHTMLWindow2))
     {
@@ -37,7 +39,7 @@ STDMETHODIMP FakeWindow::execScript(BSTR code, BSTR language, VARIANT* result)
     scripts.push_back({BstrText(code), BstrText(language)});
     if (result)
         VariantInit(result);
-    return S_OK;
+    return execScriptResult;
 }
 
 } // namespace testhost

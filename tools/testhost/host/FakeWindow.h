@@ -23,6 +23,10 @@ public:
 
     const std::vector<ExecutedScript>& Scripts() const { return scripts; }
 
+    // Switches.
+    HRESULT execScriptResult = S_OK; // answer of execScript (the call is recorded either way)
+    RefusedInterfaces refusedInterfaces;
+
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
     STDMETHODIMP_(ULONG) AddRef() override { return ++refCount; }

@@ -38,8 +38,10 @@ public:
     TestBrowserHost& operator=(const TestBrowserHost&) = delete;
 
     HWND FrameWindow() const { return frame; }
+    HWND BandArea() const { return bandArea; }
     HWND ContentWindow() const { return content; }
     FakeWebBrowser& Browser() const { return *browser.Get(); }
+    const ComPtr<FakeWebBrowser>& BrowserPointer() const { return browser; }
     FakeSite& Site() const { return *browser->Site(); }
 
     // Shows the band with this CLSID through the browser's ShowBrowserBar (as the helper object would).
