@@ -63,7 +63,7 @@ def main(argv):
         environment["TEST_PREMATURE_EXIT_FILE"] = sentinel
         environment["GTEST_OUTPUT"] = f"xml:{report}"
     else:
-        command = [command[0], "--test-reporter=spec", "--test-reporter-destination=stdout",
+        command = [command[0], "--test-reporter=tap", "--test-reporter-destination=stdout",
                    "--test-reporter=junit", f"--test-reporter-destination={report}"] + command[1:]
     sys.stdout.flush()
     status = subprocess.call(command, env=environment)
