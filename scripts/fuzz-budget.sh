@@ -8,7 +8,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 corpus=$(mktemp -d)
 seeds=$root/tests/fuzz/corpus/${name#qb_fuzz_}
 log=$(mktemp)
-"$fuzzer" -print_final_stats=1 -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len=8192 "$corpus" \
+# A small quarantine of freed blocks (with the default, nearly every allocation lands on memory the system must
+# fault in anew), and more turns for the inputs that run fast.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=4}
+"$fuzzer" -print_final_stats=1 -entropic_scale_per_exec_time=1 -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len=8192 "$corpus" \
     $( [ -d "$seeds" ] && echo "$seeds" ) >"$log" 2>&1 || { tail -40 "$log"; rm -rf "$corpus" "$log"; exit 1; }
 runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{print $2}' | tail -1 || true)
 [ -n "$runs" ] || runs=$(grep -o '#[0-9]*' "$log" | tail -1 | tr -d '#' || true)
