@@ -17,7 +17,7 @@ TEST_F(ShopRoad, TheListArrivesAndTheShopPageGetsThePopup)
         expect shared mainDone=1 signedIn={4}
         expect-file get_merchant.txt served
         tick
-        expect-button 18 {5}
+        expect tab button18={5}
         visit {3}/products/kettle?colour=red&size=2
         expect-popup shop {6}
         capture {1}-captured.html

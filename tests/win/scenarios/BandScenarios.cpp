@@ -104,21 +104,21 @@ SCENARIO(Band, EveryButtonOpensItsPage, R"(
 SCENARIO(Band, TabAndShiftTabMoveBetweenSearchBoxAndButtonsEnterSearchesTabAndF6LeaveTheBand, R"(
     open band
     key tab
-    expect-focus buttons
+    expect tab focus=buttons
     key shift-tab
-    expect-focus search
+    expect tab focus=search
     type-search "red shoes"
     key enter
     expect-navigations "search/red shoes\"
     key shift-tab
-    expect-focus content
+    expect tab focus=content
     open band
     key tab
     key tab
-    expect-focus content
+    expect tab focus=content
     open band
     key f6
-    expect-focus content
+    expect tab focus=content
 )")
 
 // The real timer: idle until the main worker is done, then once (a later tick or notice shows nothing).
@@ -126,13 +126,13 @@ SCENARIO(Band, TheTimerShowsAmountsAndMessagesOnceTheWorkerIsDone, R"(
     set shared mainDone=0 noticeShown=0 approved=12.50£ pending=€3.00 wrongPasswordPending=1 notRegisteredPending=1 notice="Double cashback | this weekend"
     open band
     tick
-    expect-button 18 "£ 0.00"
+    expect tab button18="£ 0.00"
     set shared mainDone=1
     answer Error no "You are already registered with Quillbury.*like to reset it, click YES."
     answer Error yes "You must be registered in order to take advantage of cashback. Click YES to register."
     answer "Quillbury Alert" ok "Double cashback | this weekend"
-    expect-button 18 12.50£
-    expect-button 19 €3.00
+    expect tab button18=12.50£
+    expect tab button19=€3.00
     expect-navigations register/
     tick
     set shared noticeShown=0

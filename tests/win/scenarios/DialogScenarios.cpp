@@ -20,7 +20,7 @@ TEST_F(Dialog, AnAcceptedSignInIsCheckedReportedAndStored)
         click-button 16
         type-into-dialog "Quillbury : Login" 1017 "{4}"
         type-into-dialog "Quillbury : Login" 1018 "{5}"
-        expect-masked "Quillbury : Login" 1018
+        expect tab masked=yes
         press-dialog "Quillbury : Login" 1
         expect-requests "cashback_verify.php?y={n}&t={6}&m={7}&d={n}&f={n}&PID=QLBY" {8}
         expect reg email={9} password={7}

@@ -53,12 +53,12 @@ TEST_F(ShopPopup, TheBandIsReadyAtEachSitingAndAShopShowsOncePerProcess)
         file get_merchant.txt "http://www.shop-one.com|101<br>http://www.second-shop.co.uk/|SHOP-2<br>"
         set shared noticeShown=1
         open
-        expect-focus search
+        expect tab focus=search
         type-search "running shoes"
         site-again
-        expect-sinks 2
-        expect-focus search
-        expect-selection 0 13
+        expect tab sinks=2
+        expect tab focus=search
+        expect tab selection="0 13"
         tick
         visit "http://www.shop-one.com/item?id=7&colour=red"
         expect-popup shop out 101
@@ -70,7 +70,7 @@ TEST_F(ShopPopup, TheBandIsReadyAtEachSitingAndAShopShowsOncePerProcess)
         visit "http://www.shop-one.com/item?id=7&colour=red"
         expect-popup none
         close
-        expect-sinks 0
+        expect tab sinks=0
     )",
         true);
 }

@@ -20,16 +20,16 @@ SCENARIO(Menus, OffersAndVouchersOfTheShopShownAreMenusOrSignedOutTheAddressTheS
     visit http://www.shop.example/basket?item=7
     drop-down 7
     expect-menu "Up to 8% cashback on everything" "Save £10 when you spend &pound;50" "€5 off European delivery" "¥1000 off Japanese imports" "Tom &amp; Jerry's toy sale"
-    expect-menu-ids 60001 60002 60003 60004 60005
+    expect tab menu-ids="60001 60002 60003 60004 60005"
     drop-down 8
     expect-menu "10% off everything" "£5 off orders over &pound;30" "Code with pipes" "Script code" "Quotes code"
-    expect-menu-ids 50001 50002 50003 50004 50005
+    expect tab menu-ids="50001 50002 50003 50004 50005"
     expect-requests get_offer.php?y=dummy&t=dummy&m=dummy&i=1000&f=dummy&PID=QLBY get_voucher.php?y=dummy&t=dummy&m=dummy&i=1000&f=dummy&PID=QLBY
     command 60002
     expect-navigations k3tq8w2m/tb.php?y={y}&t=demo%40example.com&m=d943641d1ed7d29e955f36d6327ead93&off=5002&f={y}&PID=QLBY
     command 50003
     expect-popup voucher
-    expect-page "*>A|B|C</td>*" "*&amp;vou=9003&amp;*"
+    expect tab page="*>A|B|C</td>*" page="*&amp;vou=9003&amp;*"
     visit http://www.testshop.co.uk/
     drop-down 7
     command 60040

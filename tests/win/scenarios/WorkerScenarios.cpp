@@ -8,7 +8,7 @@ SCENARIO(Worker, ARunSendsItsRequestsInOrderWithOneNonceAndPublishesTheResults, 
     start main
     wait-idle
     expect-requests "pwd_change_verify.php?y={y}&t=demo%40example.com&m=d943641d1ed7d29e955f36d6327ead93&d={y}&f={y}&PID=QLBY" "cashback_verify.php?y={y}&t=demo%40example.com&m=d943641d1ed7d29e955f36d6327ead93&d={y}&f={y}&PID=QLBY" get_merchant.php?PID=QLBY check_version.php?PID=QLBY
-    expect-agent Mozilla/4.0
+    expect tab agents="{n} of {n}"
     expect shared signedIn=1 approved=12.50£ pending=€3.00 verifyNumber=7 mainDone=1 mainRunning=0
     start main
     wait-idle
