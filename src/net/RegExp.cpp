@@ -17,9 +17,12 @@ constexpr size_t kMaxStackEntries = size_t{1} << 18;
 constexpr size_t kMaxInstructions = size_t{1} << 24;
 // At most 16 MiB for the bits that record failed positions; longer texts are matched without them.
 constexpr uint64_t kMaxMemoBits = uint64_t{1} << 27;
-// Work allowance of one context: instructions executed, a fixed part plus a part per character of the text.
+// Work allowance of one context: instructions executed, a fixed part plus a part per character of the text and
+// instruction of the pattern (counted up to kCountedInstructions), so a longer pattern over the same text may do
+// more, as it must to answer ordinary inputs, while a hostile one still stops within a bounded time.
 constexpr uint64_t kBaseSteps = uint64_t{1} << 20;
-constexpr uint64_t kStepsPerCharacter = 64;
+constexpr uint64_t kStepsPerCharacter = 256;
+constexpr uint64_t kCountedInstructions = 16;
 
 enum EntryKind : uint32_t
 {
@@ -540,7 +543,8 @@ void RegExp::Prepare(const std::wstring& text, MatchContext& context) const
     const uint64_t positions = uint64_t{text.size()} + 1;
     context.memoAllowed = !hasBackReference && memoSlotCount > 0 && positions <= kMaxMemoBits / memoSlotCount;
     context.memoValidFrom = 0;
-    context.stepsLeft = kBaseSteps + kStepsPerCharacter * positions;
+    context.stepsLeft =
+        kBaseSteps + kStepsPerCharacter * positions * std::min<uint64_t>(instructions.size(), kCountedInstructions);
     context.pattern = this;
     context.source = text.data();
     context.sourceSize = text.size();
@@ -770,10 +774,11 @@ bool RegExp::Match(const std::wstring& text, size_t start, MatchContext& context
                 std::fill(context.captures.begin(), context.captures.end(), std::wstring::npos);
                 return false;
             case Outcome::StackFull:
-                // The abandoned attempt left branch points marked that were never fully tried.
-                context.memoAllowed = false;
+                // An attempt that ran out of stack was not tried in full: whatever a later position would match,
+                // the leftmost match is unknown, so this is an unanswered search, like one out of work.
+                context.limitReached = true;
                 std::fill(context.captures.begin(), context.captures.end(), std::wstring::npos);
-                break;
+                return false;
             case Outcome::Failed:
                 break;
             }

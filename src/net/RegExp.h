@@ -73,8 +73,9 @@ public:
     // The last capture of the group of the last match; unset for a group that did not take part.
     RegExpCapture Group(size_t group) const noexcept;
 
-    // True once matching over this text ran out of memory or of its work allowance (which grows with the
-    // length of the text and stops hostile patterns from running for ages): a false result may then be wrong.
+    // True once matching over this text ran out of memory, of stack or of its work allowance (which grows with
+    // the length of the text and the size of the pattern, and stops hostile patterns from running for ages): a
+    // false result may then be wrong.
     bool LimitReached() const noexcept { return limitReached; }
 
     // The search jumps between occurrences of the literal text a pattern starts with; tests switch that off to
@@ -141,7 +142,8 @@ public:
 
     // Finds the leftmost match at or after start, trying each position before the end of the text (only start
     // itself when the pattern is anchored). On success fills the context's match bounds and captures, sets next
-    // to the end of the match and returns true. An attempt whose backtracking stack cannot grow fails.
+    // to the end of the match and returns true. An attempt whose backtracking stack cannot grow ends the search
+    // as one that ran out of work does: false, with LimitReached().
     bool Match(const std::wstring& text, size_t start, MatchContext& context, size_t& next) const noexcept;
 
 private:

@@ -58,6 +58,8 @@ TEST(RegExp, FindAllListsTheDistinctTextsOfTheFirstGroup)
         {L"{(a+)+b}", std::wstring(40, L'a'), L""},          // failed positions are remembered
         {L"{.*x}", std::wstring(200000, L'a'), L""},         // quadratic by plain backtracking
         {L"{({a})*}", std::wstring(70000, L'a'), L"failed"}, // the work allowance runs out
+        {L"{.*}", std::wstring(262150, L'a'), L"failed"},    // and the stack, with no later match given instead
+        {L"{[a-z]+}:\\0", std::wstring(1500, L'a'), L""},    // a back-reference over a long token is answered
         {L"", L"abc", L"failed"},
         {L"{a}", L"", L"failed"},
         {L"{a", L"a", L"failed"},
