@@ -1,16 +1,30 @@
 #include "toolbar/OfferParsing.h"
 
-#include "core/Text.h"
+#include <algorithm>
+#include <string_view>
 
 namespace
 {
 constexpr wchar_t kRecordEnd[] = L"<br>";
 
-std::wstring DecodeFirstEntities(std::wstring text)
+// Every "&pound;", "&euro;", "&yen;" and "&amp;" as its character, read from left to right, so "&amp;pound;" is
+// the text "&pound;".
+std::wstring DecodeEntities(const std::wstring& text)
 {
-    text = ReplaceFirst(std::move(text), L"&pound;", L"\u00a3");
-    text = ReplaceFirst(std::move(text), L"&euro;", L"\u20ac");
-    return ReplaceFirst(std::move(text), L"&yen;", L"\u00a5");
+    static constexpr std::pair<std::wstring_view, wchar_t> kEntities[] = {
+        {L"&pound;", L'\u00a3'}, {L"&euro;", L'\u20ac'}, {L"&yen;", L'\u00a5'}, {L"&amp;", L'&'}};
+    std::wstring decoded;
+    decoded.reserve(text.size());
+    for (size_t at = 0; at < text.size(); ++at)
+    {
+        const auto entity = std::find_if(std::begin(kEntities), std::end(kEntities),
+                                         [&](const auto& known)
+                                         { return std::wstring_view(text).substr(at).starts_with(known.first); });
+        decoded += entity == std::end(kEntities) ? text[at] : entity->second;
+        if (entity != std::end(kEntities))
+            at += entity->first.size() - 1;
+    }
+    return decoded;
 }
 
 // Calls take(record) for each record of the text, in order; the text after the last "<br>" is not a record.
@@ -64,7 +78,7 @@ std::wstring ExtractBody(const std::wstring& text)
 
 void ParseOffers(OfferList& list, const std::wstring& text)
 {
-    ForEachRecord(DecodeFirstEntities(text),
+    ForEachRecord(DecodeEntities(text),
                   [&](const std::wstring& record)
                   {
                       const size_t bar = record.find(L'|');
@@ -78,7 +92,7 @@ void ParseOffers(OfferList& list, const std::wstring& text)
 
 void ParseVouchers(VoucherList& list, const std::wstring& text)
 {
-    ForEachRecord(DecodeFirstEntities(text),
+    ForEachRecord(DecodeEntities(text),
                   [&](const std::wstring& record)
                   {
                       const size_t first = record.find(L'|');

@@ -27,15 +27,18 @@ struct VoucherList
     int32_t loaded = 0;
 };
 
-// First menu command ids: offer item n has id kFirstOfferCommand - 1 + n, voucher item n kFirstVoucherCommand - 1 + n.
+// Menu command ids: offer item n has id kFirstOfferCommand - 1 + n, voucher item n kFirstVoucherCommand - 1 + n;
+// a menu shows the items whose ids fit their range (offers: the 16 bits of a command id).
 inline constexpr int kFirstOfferCommand = 60001;
+inline constexpr int kLastOfferCommand = 65535;
 inline constexpr int kFirstVoucherCommand = 50001;
+inline constexpr int kLastVoucherCommand = 59999;
 
 // The text between "<body>" and the first "</body>" after it; the whole text when either marker is missing.
 [[nodiscard]] std::wstring ExtractBody(const std::wstring& text);
 
-// Decodes the first "&pound;", then the first "&euro;", then the first "&yen;" of the whole text (later ones
-// stay as they are), then appends the records to the list and sets its loaded flag. Existing items stay.
+// Decodes every "&pound;", "&euro;", "&yen;" and "&amp;" of the whole text, then appends the records to the list
+// and sets its loaded flag. Existing items stay.
 void ParseOffers(OfferList& list, const std::wstring& text);
 void ParseVouchers(VoucherList& list, const std::wstring& text);
 

@@ -25,7 +25,18 @@ std::wstring FetchBody(const std::wstring& address)
     return body.empty() ? body : ExtractBody(body);
 }
 
-MenuHandle BuildMenu(const std::vector<std::wstring>& titles, int firstId)
+// A title as a menu item shows it: "&" marks a mnemonic there, so a literal one is doubled.
+std::wstring MenuText(const std::wstring& title)
+{
+    std::wstring text;
+    for (const wchar_t c : title)
+        text.append(c == L'&' ? 2 : 1, c);
+    return text;
+}
+
+// Items get the ids from firstId to lastId; titles past that range are left out, since a command id must stay
+// in its own range and within the 16 bits a menu's WM_COMMAND carries.
+MenuHandle BuildMenu(const std::vector<std::wstring>& titles, int firstId, int lastId)
 {
     if (titles.empty())
         return {};
@@ -36,9 +47,9 @@ MenuHandle BuildMenu(const std::vector<std::wstring>& titles, int firstId)
     if (!popup)
         throw AtLocation(LastWindowsError(), kCreateMenuFailed);
     UINT_PTR id = static_cast<UINT_PTR>(firstId);
-    for (const std::wstring& title : titles)
+    for (size_t n = 0; n < titles.size() && id <= static_cast<UINT_PTR>(lastId); ++n)
     {
-        if (!AppendMenuW(popup.Get(), MF_STRING, id++, title.c_str()))
+        if (!AppendMenuW(popup.Get(), MF_STRING, id++, MenuText(titles[n]).c_str()))
             throw AtLocation(LastWindowsError(), kAppendMenuFailed);
     }
     if (!AppendMenuW(bar.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(popup.Get()), L"PopupMenu"))
@@ -96,12 +107,12 @@ std::wstring FetchVouchers(const std::wstring& shopId)
 
 MenuHandle BuildOfferMenu(const OfferList& list)
 {
-    return BuildMenu(list.titles, kFirstOfferCommand);
+    return BuildMenu(list.titles, kFirstOfferCommand, kLastOfferCommand);
 }
 
 MenuHandle BuildVoucherMenu(const VoucherList& list)
 {
-    return BuildMenu(list.titles, kFirstVoucherCommand);
+    return BuildMenu(list.titles, kFirstVoucherCommand, kLastVoucherCommand);
 }
 
 std::wstring OfferLink(const OfferList& list, int n)

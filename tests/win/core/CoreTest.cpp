@@ -9,6 +9,7 @@
 #include "module/ClassFactory.h"
 #include "settings/Registry.h"
 #include "support/TestSupport.h"
+#include "toolbar/OffersVouchers.h"
 
 namespace
 {
@@ -132,5 +133,23 @@ TEST(PerThread, SlotsAndCodePagesAreEachThreadsOwn)
     std::string narrow;
     std::thread([&] { SetThreadLocale(0x0439), narrow = WideToNarrow(L"\u20ac"); }).join();
     EXPECT_EQ(narrow, "\xe2\x82\xac");
+}
+// A menu shows "&" as itself and holds the items whose ids fit their range, none past the 16 bits of a command.
+TEST(Menus, ShowTitlesAsTheyAreAndKeepEveryIdInItsRange)
+{
+    OfferList offers;
+    offers.titles.assign(6000, L"Tom & Jerry's");
+    VoucherList vouchers;
+    vouchers.titles.assign(10000, L"x");
+    for (const auto& [menu, last, count] :
+         {std::tuple(BuildOfferMenu(offers), 65535u, 5535), {BuildVoucherMenu(vouchers), 59999u, 9999}})
+    {
+        const HMENU items = GetSubMenu(menu.Get(), 0);
+        EXPECT_EQ(GetMenuItemCount(items), count);
+        EXPECT_EQ(GetMenuItemID(items, count - 1), last);
+    }
+    wchar_t text[32] = {};
+    GetMenuStringW(GetSubMenu(BuildOfferMenu(offers).Get(), 0), 0, text, 32, MF_BYPOSITION);
+    EXPECT_STREQ(text, L"Tom && Jerry's");
 }
 } // namespace
