@@ -14,7 +14,7 @@ if [ -x "$root/build/bench/qb_bench_regexp" ]; then
 fi
 # Seconds per fuzz target: enough for a million executions of each on a busy two-core machine (the parsers of
 # whole answers and lists allocate much more per input than the others).
-declare -A fuzz_seconds=([regexp]=90 [shoplist]=150 [offers]=150 [replies]=30 [hostfromurl]=20 [htmlescape]=40)
+declare -A fuzz_seconds=([regexp]=120 [shoplist]=150 [offers]=200 [replies]=30 [hostfromurl]=20 [htmlescape]=40)
 for fuzzer in "$root"/build/bench/qb_fuzz_*; do
     [ -x "$fuzzer" ] || continue
     name=${fuzzer##*/qb_fuzz_}

@@ -15,14 +15,17 @@ std::wstring DecodeEntities(const std::wstring& text)
         {L"&pound;", L'\u00a3'}, {L"&euro;", L'\u20ac'}, {L"&yen;", L'\u00a5'}, {L"&amp;", L'&'}};
     std::wstring decoded;
     decoded.reserve(text.size());
-    for (size_t at = 0; at < text.size(); ++at)
+    for (size_t at = 0; at < text.size();)
     {
+        const size_t amp = std::min(text.find(L'&', at), text.size());
+        decoded.append(text, at, amp - at);
+        if (amp == text.size())
+            break;
+        const std::wstring_view rest = std::wstring_view(text).substr(amp);
         const auto entity = std::find_if(std::begin(kEntities), std::end(kEntities),
-                                         [&](const auto& known)
-                                         { return std::wstring_view(text).substr(at).starts_with(known.first); });
-        decoded += entity == std::end(kEntities) ? text[at] : entity->second;
-        if (entity != std::end(kEntities))
-            at += entity->first.size() - 1;
+                                         [&](const auto& known) { return rest.starts_with(known.first); });
+        decoded += entity == std::end(kEntities) ? L'&' : entity->second;
+        at = amp + (entity == std::end(kEntities) ? 1 : entity->first.size());
     }
     return decoded;
 }

@@ -10,7 +10,7 @@ static std::wstring Decoded(const std::wstring& text)
     std::wstring out;
     for (size_t at = 0; at < text.size(); ++at)
     {
-        size_t name = 0;
+        size_t name = text[at] == L'&' ? 0 : 4;
         while (name < 4 && text.compare(at, std::wcslen(kNames[name]), kNames[name]) != 0)
             ++name;
         out += name < 4 ? L"\u00a3\u20ac\u00a5&"[name] : text[at];
