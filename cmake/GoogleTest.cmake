@@ -12,9 +12,11 @@ endif()
 
 # A CTest test of a GoogleTest program that passes only when the program reached its normal end having run
 # its tests (scripts/run_checked.py): a crash, a kill or an exit(0) halfway fails it. COMMAND runs the
-# program (for Windows programs: through scripts/wine-run.sh, or a wrapper in front of it).
+# program (for Windows programs: through scripts/wine-run.sh, or a wrapper in front of it). The test is named
+# ${QB_TEST_PREFIX}NAME ("x86." in the 32-bit tree).
 function(qb_gtest_test name)
-    add_test(NAME ${name} COMMAND python3 ${PROJECT_SOURCE_DIR}/scripts/run_checked.py gtest ${name} -- ${ARGN})
+    add_test(NAME ${QB_TEST_PREFIX}${name}
+        COMMAND python3 ${PROJECT_SOURCE_DIR}/scripts/run_checked.py gtest ${QB_TEST_PREFIX}${name} -- ${ARGN})
 endfunction()
 
 # How a test program of this tree is started: natively, or under Wine.

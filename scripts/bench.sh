@@ -31,4 +31,22 @@ for extra in "$win"/qb_bench_band.exe "$win"/qb_bench_helper.exe; do
     [ -f "$extra" ] && run_wine "$extra"
 done
 
+echo "== the shipped DLLs"
+for tree in win win32; do
+    dll=$root/build/$tree/Quillbury.dll
+    [ -f "$dll" ] || continue
+    debug_sections=$(x86_64-w64-mingw32-objdump -h "$dll" | grep -c ' \.debug_' || true)
+    python3 - "$results" "$tree" "$(stat -c %s "$dll")" "$(stat -c %s "$dll.debug")" "$debug_sections" <<'EOF'
+import json, os, sys
+path, tree, shipped, debug, sections = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
+bits = "32" if tree == "win32" else "64"
+figure = {"name": f"dll.shipped_size_{bits}bit", "value": shipped, "unit": "bytes",
+          "baseline": f"with its debug information ({sections} debug sections shipped)",
+          "baseline_value": shipped + debug, "ratio": shipped / (shipped + debug), "target": "no debug sections"}
+print(f"{figure['name']}: {shipped} bytes, with debug information {shipped + debug}, debug sections shipped: {sections}")
+figures = json.load(open(path)) if os.path.exists(path) else []
+json.dump(figures + [figure], open(path, "w"), indent=0)
+EOF
+done
+
 python3 "$root/scripts/bench_table.py" "$results" --readme "$root/README.md"

@@ -4,7 +4,7 @@
 set -euo pipefail
 dll=$1
 def=${2:-$(dirname "$0")/../src/module/Quillbury.def}
-objdump=x86_64-w64-mingw32-objdump
+objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
 
 allowed='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|rpcrt4|shell32|shlwapi|comctl32|winhttp|uxtheme|msvcrt|ws2_32|crypt32|secur32|version)\.dll$'
 

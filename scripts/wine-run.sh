@@ -47,10 +47,13 @@ start_display() {
     export DISPLAY=:$number
 }
 
-# The template is booted once per DPI and copied for each program: a copy takes a fraction of a boot.
+# The template is booted once per DPI and copied for each program: a copy takes a fraction of a boot. It is
+# booted again when Wine's installed loaders changed since: a prefix booted before 32-bit Wine was installed
+# cannot start 32-bit programs ("could not load kernel32.dll").
+stamp="$(wine --version 2>&1) $(ls /usr/lib/wine 2>/dev/null | tr '\n' ' ')"
 (
     flock 9
-    if [ ! -f "$template/.booted" ]; then
+    if [ "$(cat "$template/.booted" 2>/dev/null)" != "$stamp" ]; then
         rm -rf "$template"
         WINEPREFIX=$template wineboot -i >/dev/null 2>&1
         if [ "$dpi" != 96 ]; then
@@ -59,7 +62,7 @@ start_display() {
                 /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
         fi
         WINEPREFIX=$template wineserver -w
-        touch "$template/.booted"
+        echo "$stamp" >"$template/.booted"
     fi
 ) 9>"$root/.template.lock"
 

@@ -1,11 +1,12 @@
-// Creates both classes of the add-on through COM, as the browser does; the exit code counts the classes that
-// could not be created.
+// Creates both classes of the add-on through COM, as the browser does, and prints the file they came from; the
+// exit code counts the classes that could not be created.
 #include <windows.h>
 
 #include <objbase.h>
 
 #include <ocidl.h>
 
+#include <cstdio>
 #include <initializer_list>
 
 #include "module/Guids.h"
@@ -20,6 +21,10 @@ int main()
                                                 reinterpret_cast<void**>(&object));
         failures += SUCCEEDED(result) ? (object->Release(), 0) : 1;
     }
+    char path[MAX_PATH] = "-";
+    if (const HMODULE addon = GetModuleHandleW(L"Quillbury.dll"))
+        GetModuleFileNameA(addon, path, MAX_PATH);
+    std::printf("%s\n", path);
     CoUninitialize();
     return failures;
 }

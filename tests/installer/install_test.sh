@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The installer package in a fresh Wine prefix: a silent per-machine install and what it leaves (the file, both
 # COM classes, Internet Explorer's lists, the Add/Remove Programs entry, the library's own registration for the
-# installing user), COM activation of both classes from Program Files, a silent uninstall and what it leaves.
-#   install_test.sh PACKAGE.msi qb_installed_class_check.exe
+# installing user), for the 64-bit and the 32-bit build each in its own folder and registry view, COM activation of
+# both classes from Program Files (from a 32-bit client too where 32-bit Wine is installed), a silent uninstall and
+# what it leaves.
+#   install_test.sh PACKAGE.msi qb_installed_class_check.exe [32-bit qb_installed_class_check.exe]
 set -uo pipefail
 msi=$(realpath "$1")
 checker=$(realpath "$2")
+checker32=${3:-}
 export WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' WINEARCH=win64 LANG=en_GB.UTF-8
 unset LC_ALL DISPLAY
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/qb-installer.XXXXXX") && export WINEPREFIX
@@ -15,29 +18,38 @@ helper='HKCR\CLSID\{b2d74e90-1a6c-4f38-9c25-7e0f3a8b6d41}'
 bho='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\explorer\Browser Helper Objects\{b2d74e90-1a6c-4f38-9c25-7e0f3a8b6d41}'
 main='HKCU\SOFTWARE\Microsoft\Internet Explorer\Main'
 folder=$WINEPREFIX/drive_c/Program\ Files/Quillbury
+folder32=$WINEPREFIX/drive_c/Program\ Files\ \(x86\)/Quillbury
 dll='C:\Program Files\Quillbury\Quillbury.dll'
+dll32='C:\Program Files (x86)\Quillbury\Quillbury.dll'
+view=/reg:64
 failed=0
 
 # A value's data ("" names the key's default value) or "-"; "key" or "-" for a key.
 value() {
     local name=(/ve) && [ -n "$2" ] && name=(/v "$2")
-    wine reg query "$1" "${name[@]}" 2>/dev/null | tr -d '\r' | awk -F '    ' '$3 ~ /^REG_/ { data = $4 } END { print data ? data : "-" }'
+    wine reg query "$1" "${name[@]}" $view 2>/dev/null | tr -d '\r' | awk -F '    ' '$3 ~ /^REG_/ { data = $4 } END { print data ? data : "-" }'
 }
-key() { wine reg query "$1" >/dev/null 2>&1 && echo key || echo -; }
+key() { wine reg query "$1" $view >/dev/null 2>&1 && echo key || echo -; }
 expect() { # what, seen, wanted
     if [ "$2" = "$3" ]; then echo "ok: $1"; else printf 'FAILED: %s\n--- seen\n%s\n--- wanted\n%s\n' "$1" "$2" "$3"; failed=1; fi
 }
 arp="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(msiinfo export "$msi" Property | tr -d '\r' |
     awk -F '\t' '$1 == "ProductCode" { print $2 }')"
-state() {
-    echo "file $(cmp -s "$folder/Quillbury.dll" "$(dirname "$msi")/Quillbury.dll" && echo packaged || echo -)," \
-        "folder $([ -d "$folder" ] && echo yes || echo -)"
+# One build's file and rows: state_of FOLDER PACKAGED-DLL VIEW.
+state_of() {
+    view=$3
+    echo "file $(cmp -s "$1/Quillbury.dll" "$2" && echo packaged || echo -), folder $([ -d "$1" ] && echo yes || echo -)"
     for class in "$band" "$helper"; do
         echo "$(key "$class") | $(value "$class" '') | $(value "$class\\InprocServer32" '') |" \
             "$(value "$class\\InprocServer32" ThreadingModel)"
     done
     echo "toolbar $(value 'HKLM\SOFTWARE\Microsoft\Internet Explorer\Toolbar' '{4c8e1f27-93b5-4d0a-8e61-2f7a9c3b5d18}')"
     echo "helper list $(key "$bho") | $(value "$bho" NoExplorer)"
+    view=/reg:64
+}
+state() {
+    state_of "$folder" "$(dirname "$msi")/Quillbury.dll" /reg:64
+    state_of "$folder32" "$(dirname "$msi")/x86/Quillbury.dll" /reg:32
     echo "entry $(value "$arp" DisplayName) | $(value "$arp" DisplayVersion) | $(value "$arp" Publisher)"
     echo "debugger off $(value "$main" 'Disable Script Debugger') | $(value "$main" DisableScriptDebuggerIE)"
     echo "account $(value 'HKCU\Software\Quillbury' email)," \
@@ -52,14 +64,30 @@ key | Quillbury | $dll | Apartment
 key | Quillbury Browser Helper Object | $dll | Apartment
 toolbar QuillburyToolBarSearch
 helper list key | 0x1
+file packaged, folder yes
+key | Quillbury | $dll32 | Apartment
+key | Quillbury Browser Helper Object | $dll32 | Apartment
+toolbar QuillburyToolBarSearch
+helper list key | 0x1
 entry Quillbury Toolbar | 1.1.0.5 | Quillbury
 debugger off yes | yes
 account someone@example.com, settings version=1.1.05"
-wine "$checker"
-expect "COM activation of both classes (from the one registered file)" "$?" 0
+expect "COM activation of both classes in a 64-bit client" "$(wine "$checker" | tr -d '\r'; echo "$?")" "$dll
+0"
+if [ -x /usr/lib/wine/wine ] && [ -f "$checker32" ]; then
+    expect "COM activation of both classes in a 32-bit client" "$(wine "$checker32" | tr -d '\r'; echo "$?")" "$dll32
+0"
+else
+    echo "note: no 32-bit Wine here, so no 32-bit client: the 32-bit build's files and rows are checked above"
+fi
 
 wine msiexec /x "$msi" /qn || expect "msiexec /x /qn" failed succeeded
 expect uninstalled "$(state)" "file -, folder -
+- | - | - | -
+- | - | - | -
+toolbar -
+helper list - | -
+file -, folder -
 - | - | - | -
 - | - | - | -
 toolbar -

@@ -11,12 +11,20 @@
 # The amounts appear at the second start because the sign-in stores the account and the main worker, which
 # verifies it, runs once per browser session (it already ran, for nobody, when the browser started).
 # Screenshots (PNG), the transcript and the stand-in's request log go to out/demo/. Needs the installer
-# package build/win/Quillbury-<version>.msi and build/win/qb_testhost.exe (`make demo` builds them first).
+# package build/win/Quillbury-<version>.msi and the test host: build/win32/qb_testhost.exe, a 32-bit browser
+# as most users' tabs are, or build/win/qb_testhost.exe where this machine has no 32-bit Wine (`make demo`
+# builds them first).
 # Whatever happens, nothing it started is left running.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=$root/build/win
+# The browser: 32-bit where 32-bit Wine is installed, as the browser's tabs are for most users.
+if [ -x /usr/lib/wine/wine ] && [ "${QB_DEMO_BITS:-32}" = 32 ]; then
+    bits=32 host=$root/build/win32/qb_testhost.exe view=/reg:32 folder_name='Program Files (x86)'
+else
+    bits=64 host=$build/qb_testhost.exe view=/reg:64 folder_name='Program Files'
+fi
 work=$root/build/demo # the Wine prefixes, the session folder, the programs' own logs
 out=$root/out/demo
 transcript=$out/transcript.txt
@@ -110,12 +118,15 @@ start_standin() {
 
 # A fresh prefix for every run (a new user), copied from one that is booted once.
 prepare_prefix() {
-    if [ ! -f "$template/.booted" ]; then
+    # Booted again when Wine's loaders changed (a prefix booted before 32-bit Wine came cannot start 32-bit programs).
+    local stamp
+    stamp="$(wine --version 2>&1) $(ls /usr/lib/wine 2>/dev/null | tr '\n' ' ')"
+    if [ "$(cat "$template/.booted" 2>/dev/null)" != "$stamp" ]; then
         say "Booting a Wine prefix for the demo (once)..."
         rm -rf "$template"
         WINEPREFIX=$template wineboot -i >>"$work/errors.log" 2>&1
         WINEPREFIX=$template wineserver -w
-        touch "$template/.booted"
+        echo "$stamp" >"$template/.booted"
     fi
     rm -rf "$prefix"
     cp -a "$template" "$prefix"
@@ -130,7 +141,10 @@ prepare_prefix() {
 }
 
 install_addon() {
-    local folder="$prefix/drive_c/Program Files/Quillbury"
+    local folder="$prefix/drive_c/$folder_name/Quillbury" built=$build regsvr32=regsvr32
+    if [ "$bits" = 32 ]; then
+        built=$root/build/win32 regsvr32='C:\windows\syswow64\regsvr32.exe'
+    fi
     case $install_method in
     msi)
         [ -f "$msi" ] || fail "no $msi (make msi builds it)"
@@ -140,25 +154,25 @@ install_addon() {
         ;;
     regsvr32)
         # Where the package installs it, registered by the DLL itself.
-        say "Installing the add-on: Quillbury.dll into C:\\Program Files\\Quillbury, then regsvr32 /s"
+        say "Installing the add-on: the $bits-bit Quillbury.dll into C:\\$folder_name\\Quillbury, then regsvr32 /s"
         mkdir -p "$folder"
-        cp "$build/Quillbury.dll" "$folder/"
-        wine regsvr32 /s 'C:\Program Files\Quillbury\Quillbury.dll' >>"$work/errors.log" 2>&1 ||
+        cp "$built/Quillbury.dll" "$folder/"
+        wine "$regsvr32" /s "C:\\$folder_name\\Quillbury\\Quillbury.dll" >>"$work/errors.log" 2>&1 ||
             fail "regsvr32 failed"
         ;;
     *) fail "unknown install method $install_method" ;;
     esac
     local server
-    server=$(wine reg query 'HKCR\CLSID\{4c8e1f27-93b5-4d0a-8e61-2f7a9c3b5d18}\InprocServer32' /ve 2>/dev/null |
+    server=$(wine reg query 'HKCR\CLSID\{4c8e1f27-93b5-4d0a-8e61-2f7a9c3b5d18}\InprocServer32' /ve $view 2>/dev/null |
         tr -d '\r' | sed -n 's/.*REG_SZ *//p')
     [ -n "$server" ] || fail "the toolbar band is not registered"
-    say "  the toolbar band and the helper object are served by $server"
+    say "  the toolbar band and the helper object are served to $bits-bit tabs by $server"
 }
 
 # One start of the browser: the test host runs a command script in the session folder.
 browser_session() {
     local script=$1
-    logged timeout 180 wine "$build/qb_testhost.exe" --size "${host_size[@]}" --script "$(winpath "$script")" ||
+    logged timeout 180 wine "$host" --size "${host_size[@]}" --script "$(winpath "$script")" ||
         fail "the browser session $(basename "$script") failed"
     for bitmap in "$session"/*.bmp; do
         [ -e "$bitmap" ] || continue
@@ -208,7 +222,7 @@ popup_packages() {
 }
 
 # ---- The demo
-needed=("$build/qb_testhost.exe" "$build/Quillbury.dll")
+needed=("$host" "$build/Quillbury.dll")
 [ "$install_method" = msi ] && needed+=("$msi")
 for file in "${needed[@]}"; do
     [ -f "$file" ] || {
@@ -221,6 +235,11 @@ rm -rf "$session" "$out"/*.png "$transcript" "$work/errors.log"
 mkdir -p "$session"
 
 say "Quillbury demo: the toolbar and the cashback popup as a new user meets them"
+if [ "$bits" = 32 ]; then
+    say "The browser window is a 32-bit process, as the browser's tabs are for most users."
+else
+    say "The browser window is a 64-bit process: this machine has no 32-bit Wine (its kernel runs no 32-bit programs)."
+fi
 popup_packages
 start_display
 start_standin
