@@ -4,7 +4,6 @@
 #include "host/WindowCapture.h"
 
 #include <cstdint>
-#include <cwctype>
 #include <fstream>
 #include <vector>
 
@@ -191,12 +190,7 @@ std::vector<std::uint8_t> EncodePng(const Pixels& pixels)
 
 bool EndsWithPng(const std::wstring& path)
 {
-    if (path.size() < 4)
-        return false;
-    std::wstring tail = path.substr(path.size() - 4);
-    for (wchar_t& letter : tail)
-        letter = static_cast<wchar_t>(std::towlower(letter));
-    return tail == L".png";
+    return path.size() >= 4 && _wcsicmp(path.c_str() + path.size() - 4, L".png") == 0;
 }
 
 } // namespace
