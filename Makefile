@@ -43,7 +43,7 @@ build-bench: configure-bench
 
 # Every benchmark: figures printed with their baselines, collected in build/bench/results.json, and the
 # table in README.md refreshed.
-bench: build-bench build-win
+bench: build-bench build-win build-win32
 	scripts/bench.sh
 
 # The 32-bit DLL goes into the package built by the 64-bit tree, so that tree is built after it.

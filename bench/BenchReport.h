@@ -34,8 +34,12 @@ inline std::string JsonText(const std::string& text)
     return out + "\"";
 }
 
-inline void ReportFigures(const std::vector<BenchFigure>& figures)
+// QB_BENCH_TAG names the build a figure comes from ("x86." for the 32-bit one) in front of its name.
+inline void ReportFigures(std::vector<BenchFigure> figures)
 {
+    if (const char* tag = std::getenv("QB_BENCH_TAG"))
+        for (auto& f : figures)
+            f.name = tag + f.name;
     for (const auto& f : figures)
         std::printf("%s: %.3f %s, baseline %s %.3f, ratio %.3f (target %s)\n", f.name.c_str(), f.value, f.unit.c_str(),
                     f.baseline.c_str(), f.baselineValue, f.ratio, f.target.c_str());

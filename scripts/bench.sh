@@ -30,6 +30,14 @@ run_standin() { python3 "$root/tools/standin/with_standin.py" -- "$root/scripts/
 for extra in "$win"/qb_bench_band.exe "$win"/qb_bench_helper.exe; do
     [ -f "$extra" ] && run_wine "$extra"
 done
+# The 32-bit build's tab figures, where this machine runs 32-bit programs (scripts/bootstrap.sh).
+if [ -x /usr/lib/wine/wine ]; then
+    for extra in "$root"/build/win32/qb_bench_band.exe "$root"/build/win32/qb_bench_helper.exe; do
+        [ -f "$extra" ] && QB_BENCH_TAG=x86. run_wine "$extra"
+    done
+else
+    echo "no 32-bit Wine here: the 32-bit build's tab figures are not measured"
+fi
 
 echo "== the shipped DLLs"
 for tree in win win32; do
