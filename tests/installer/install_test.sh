@@ -35,18 +35,23 @@ expect() { # what, seen, wanted
 }
 arp="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(msiinfo export "$msi" Property | tr -d '\r' |
     awk -F '\t' '$1 == "ProductCode" { print $2 }')"
-# One build's file and rows: state_of FOLDER PACKAGED-DLL VIEW.
+# One build's file and rows on one line: state_of FOLDER PACKAGED-DLL VIEW; installed DLL-PATH: what it should be.
 state_of() {
     view=$3
-    echo "file $(cmp -s "$1/Quillbury.dll" "$2" && echo packaged || echo -), folder $([ -d "$1" ] && echo yes || echo -)"
+    printf 'file %s, folder %s' "$(cmp -s "$1/Quillbury.dll" "$2" && echo packaged || echo -)" "$([ -d "$1" ] && echo yes || echo -)"
     for class in "$band" "$helper"; do
-        echo "$(key "$class") | $(value "$class" '') | $(value "$class\\InprocServer32" '') |" \
+        printf ' | %s' "$(key "$class")" "$(value "$class" '')" "$(value "$class\\InprocServer32" '')" \
             "$(value "$class\\InprocServer32" ThreadingModel)"
     done
-    echo "toolbar $(value 'HKLM\SOFTWARE\Microsoft\Internet Explorer\Toolbar' '{4c8e1f27-93b5-4d0a-8e61-2f7a9c3b5d18}')"
-    echo "helper list $(key "$bho") | $(value "$bho" NoExplorer)"
+    printf ' | toolbar %s | helper list %s %s\n' "$(value 'HKLM\SOFTWARE\Microsoft\Internet Explorer\Toolbar' \
+        '{4c8e1f27-93b5-4d0a-8e61-2f7a9c3b5d18}')" "$(key "$bho")" "$(value "$bho" NoExplorer)"
     view=/reg:64
 }
+installed() {
+    echo "file packaged, folder yes | key | Quillbury | $1 | Apartment | key | Quillbury Browser Helper Object | $1 |" \
+        "Apartment | toolbar QuillburyToolBarSearch | helper list key 0x1"
+}
+removed="file -, folder - | - | - | - | - | - | - | - | - | toolbar - | helper list - -"
 state() {
     state_of "$folder" "$(dirname "$msi")/Quillbury.dll" /reg:64
     state_of "$folder32" "$(dirname "$msi")/x86/Quillbury.dll" /reg:32
@@ -59,16 +64,8 @@ state() {
 wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Quillbury' /v email /t REG_SZ /d someone@example.com /f >/dev/null 2>&1
 wine msiexec /i "$msi" /qn || expect "msiexec /i /qn" failed succeeded
-expect installed "$(state)" "file packaged, folder yes
-key | Quillbury | $dll | Apartment
-key | Quillbury Browser Helper Object | $dll | Apartment
-toolbar QuillburyToolBarSearch
-helper list key | 0x1
-file packaged, folder yes
-key | Quillbury | $dll32 | Apartment
-key | Quillbury Browser Helper Object | $dll32 | Apartment
-toolbar QuillburyToolBarSearch
-helper list key | 0x1
+expect installed "$(state)" "$(installed "$dll")
+$(installed "$dll32")
 entry Quillbury Toolbar | 1.1.0.5 | Quillbury
 debugger off yes | yes
 account someone@example.com, settings version=1.1.05"
@@ -82,16 +79,8 @@ else
 fi
 
 wine msiexec /x "$msi" /qn || expect "msiexec /x /qn" failed succeeded
-expect uninstalled "$(state)" "file -, folder -
-- | - | - | -
-- | - | - | -
-toolbar -
-helper list - | -
-file -, folder -
-- | - | - | -
-- | - | - | -
-toolbar -
-helper list - | -
+expect uninstalled "$(state)" "$removed
+$removed
 entry - | - | -
 debugger off yes | yes
 account someone@example.com, settings version=1.1.05"
