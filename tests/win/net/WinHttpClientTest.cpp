@@ -32,6 +32,7 @@ TEST(WinHttpClient, AttemptsUntilACompleteReplyAndDecodesItByItsCharset)
         {L"drop_first=3&text=x", L"GET", false, L"", 3},
         {L"encode=utf-8&charset=UTF-8&text=caf%C3%A9%20%C2%A35", L"GET", true, L"caf\u00e9 \u00a35", 1},
         {L"encode=utf-8&ctype=text/html;%20Charset=Utf-8&text=caf%C3%A9", L"GET", true, L"caf\u00e9", 1},
+        {L"encode=latin-1&charset=UTF-8&text=Caf%C3%A9%0A", L"GET", true, L"Caf\ufffd\n", 1}, // cut short at the end
         {L"encode=utf-8&charset=utf8&text=caf%C3%A9", L"GET", true, L"caf\u00c3\u00a9", 1},
         {L"encode=utf-8&charset=none&text=caf%C3%A9", L"GET", true, L"caf\u00c3\u00a9", 1},
         {L"encode=cp1252&charset=ISO-8859-1&text=caf%C3%A9", L"GET", true, L"caf\u00e9", 1},
