@@ -13,6 +13,7 @@
 #include "resources/resource.h"
 #include "settings/AccountLock.h"
 #include "settings/AccountStore.h"
+#include "workers/Replies.h"
 
 namespace
 {
@@ -139,30 +140,26 @@ bool VerifyCredentials(LoginDialogData& data, HWND dialog)
     if (data.password != storedDigest)
         data.password = PasswordDigest(data.password);
 
-    WinHttpClient check(service_urls::CredentialCheck(RequestNonce(), {data.email, data.password}));
-    check.SetUserAgent(kUserAgent);
-    if (!check.Send(L"GET"))
+    std::wstring answer;
+    if (!FetchServiceAnswer(service_urls::CredentialCheck(RequestNonce(), {data.email, data.password}), answer))
     {
         ShowCheckError(L"The server could not be reached at the moment. Please try again later.");
         return false;
     }
-    const std::wstring answer = check.ResponseText();
-    if (answer.empty())
+    // The toolbar tells the user about "0" and "2" after the dialog has closed.
+    switch (ParseLoginAnswer(answer))
     {
+    case LoginAnswer::Empty:
         ShowCheckError(L"An incorrect email address or password has been used.");
         return false;
-    }
-    // Digits have no case, so the comparison "ignoring case" with "0" and "2" is a plain one. The toolbar
-    // tells the user about these two after the dialog has closed.
-    if (answer == L"0")
-    {
+    case LoginAnswer::AlreadyRegistered:
         alreadyRegistered = 1;
         return false;
-    }
-    if (answer == L"2")
-    {
+    case LoginAnswer::NotRegistered:
         notRegistered = 1;
         return false;
+    case LoginAnswer::Accepted:
+        break;
     }
 
     // Accepted. The service counts installations per account: the one leaving this computer, then the new one.

@@ -28,7 +28,8 @@ int OpenLoginDialog(LoginDialogData& data, HWND owner) noexcept;
 
 // The OK handling: reads the two edit controls of `dialog` (511 characters at most) into data, digests a
 // password that differs from the stored digest, and asks the service. Shows the message boxes of an
-// unreachable server and of an empty answer, sets the outcome flag of an answer "0" or "2", and on any other
+// unreachable server (a reply that is not the service's answer included) and of an empty answer (trailing
+// CR, LF and spaces aside), sets the outcome flag of an answer "0" or "2", and on any other
 // answer reports a changed e-mail to the service and stores the account (registry, then INI). True only when
 // the account was accepted. Throws windows_error when the registry fails.
 bool VerifyCredentials(LoginDialogData& data, HWND dialog);

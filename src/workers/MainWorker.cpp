@@ -23,17 +23,6 @@ namespace
 constexpr wchar_t kUserAgent[] = L"Mozilla/4.0";
 constexpr wchar_t kDeclinedDay[] = L"ver_upd_not_day";
 
-// GETs the address; the reply text, or nothing when it could not be fetched.
-bool Fetch(const std::wstring& url, std::wstring& reply)
-{
-    WinHttpClient client(url);
-    client.SetUserAgent(kUserAgent);
-    if (!client.Send(L"GET"))
-        return false;
-    reply = client.ResponseText();
-    return true;
-}
-
 void ShowConnectionMessage()
 {
     MessageBoxW(nullptr, L"The server could not be reached at the moment. Please try again later.", L"Error",
@@ -45,7 +34,7 @@ void CheckPasswordChange(const std::wstring& nonce, const std::wstring& email, c
     if (email.empty() || digest.empty())
         return;
     std::wstring reply;
-    if (!Fetch(service_urls::PasswordChangeCheck(nonce, {email, digest}), reply))
+    if (!FetchServiceAnswer(service_urls::PasswordChangeCheck(nonce, {email, digest}), reply))
     {
         ShowConnectionMessage();
         return;
@@ -64,7 +53,7 @@ void VerifyAccount(const std::wstring& nonce, const std::wstring& email, const s
     if (shared.signedIn != 0 || email.empty() || digest.empty())
         return;
     std::wstring reply;
-    if (!Fetch(service_urls::CredentialCheck(nonce, {email, digest}), reply))
+    if (!FetchServiceAnswer(service_urls::CredentialCheck(nonce, {email, digest}), reply))
     {
         ShowConnectionMessage();
         return;
@@ -97,7 +86,7 @@ void VerifyAccount(const std::wstring& nonce, const std::wstring& email, const s
 void CheckVersion(const RegistryKey& key)
 {
     std::wstring reply;
-    if (!Fetch(service_urls::VersionCheck(), reply))
+    if (!FetchServiceAnswer(service_urls::VersionCheck(), reply))
         return;
     const auto version = ParseVersion(reply);
     if (!version || *version == kProductVersion)

@@ -55,17 +55,18 @@ TEST_F(Dialog, ARefusedOrAbandonedSignInStoresNothingAndTheToolbarFollowsUp)
         expect-navigations {7}
         expect reg email=demo@example.com password=d943641d1ed7d29e955f36d6327ead93
     )",
-        {{"already registered", "signedIn=0", "scenario?set=reject&reply=0", "1",
+        {{"already registered (a line end after)", "signedIn=0", "scenario?set=reject&reply=0%0d%0a", "1",
           "answer Error yes \"You are already registered with Quillbury.*\"", "cashback_verify.php*",
           "https://www.quillbury.co.uk/get_password/"},
          {"not registered", "signedIn=0", "scenario?set=reject&reply=2", "1",
           "answer Error yes \"You must be registered in order to take advantage of cashback. Click YES to register.\"",
           "cashback_verify.php*", "register/"},
-         {"empty answer", "signedIn=0", "scenario?set=reject&reply=", "1",
+         {"empty answer", "signedIn=0", "scenario?set=reject&reply=%0d%0a", "1",
           "answer Error ok \"An incorrect email address or password has been used.\"", "cashback_verify.php*", ""},
-         {"no answer", "signedIn=0", "scenario?set=drop&path=cashback_verify", "1",
+         {"a network's sign-in page", "signedIn=0",
+          "scenario?set=reply&path=cashback_verify&text=%20%3Chtml%3E%3Cform%3ESign%20in%7C%3C/form%3E%3C/html%3E", "1",
           "answer Error ok \"The server could not be reached at the moment. Please try again later.\"",
-          "cashback_verify.php* cashback_verify.php* cashback_verify.php*", ""},
+          "cashback_verify.php*", ""},
          {"cancel", "noticeDone=0", "reset", "2", "wait-request check_notice.php?*", "check_notice.php?*", ""},
          {"close box", "signedIn=1 mainDone=0 noticeDone=0", "reset", "close", "wait-idle", "", ""},
          {"sign up", "signedIn=0", "reset", "1016", "wait-idle", "", "register/"}});

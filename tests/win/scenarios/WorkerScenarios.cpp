@@ -34,37 +34,33 @@ TEST_F(Worker, PasswordChangeRepliesRewriteBothStoresBeforeTheVerification)
              {"3%7cab%7cm@x.uk", "password=md5(cashback)", "email= password=", "demo%40*"}});
 }
 
+// A reply that is not the service's answer (an error status here) is a server not reached: each of the two account
+// requests shows the connection message and the run goes on.
 TEST_F(Worker, VerificationRepliesPublishWhatTheySay)
 {
-    const std::string approved(30, 'A'), pending(24, 'P');
-    RunRows(R"(
+    const std::string approved(30, 'A'), pending(24, 'P'), unreached = "answer Error ok \"The server could not be *\"";
+    RunRows(
+        R"(
         set reg email=demo@example.com password=md5(cashback)
         set shared approved=old pending=old verifyNumber=99
-        service fixture?verify_reply={1}
+        service {1}
         start main
+        {3}
+        {3}
         wait-idle
         expect shared {2}
     )",
-            {{"1%7cx", "signedIn=1 approved=old pending=old verifyNumber=99"},
-             {"2%7cx", "signedIn=0 notRegisteredPending=1 wrongPasswordPending=0 approved=old"},
-             {"0%7cx", "signedIn=0 notRegisteredPending=0 wrongPasswordPending=1 approved=old"},
-             {"1%7c" + approved + "%7c" + pending + "%7c-5",
-              "approved=" + approved.substr(0, 24) + " pending=" + pending + " verifyNumber=-5"}});
+        {{"fixture?verify_reply=1%7cx", "signedIn=1 approved=old pending=old verifyNumber=99", ""},
+         {"fixture?verify_reply=2%7cx", "signedIn=0 notRegisteredPending=1 wrongPasswordPending=0 approved=old", ""},
+         {"fixture?verify_reply=0%7cx", "signedIn=0 notRegisteredPending=0 wrongPasswordPending=1 approved=old", ""},
+         {"fixture?verify_reply=1%7c" + approved + "%7c" + pending + "%7c-5",
+          "approved=" + approved.substr(0, 24) + " pending=" + pending + " verifyNumber=-5", ""},
+         {"scenario?set=error&code=500&keep=1&path=pwd_change_verify.php,cashback_verify.php",
+          "signedIn=0 wrongPasswordPending=0 approved=old mainDone=1", unreached}});
 }
 
-SCENARIO(Worker, DroppedAccountRequestsShowTheConnectionMessageTwiceAndTheRunGoesOn, R"(
-    set reg email=demo@example.com password=md5(cashback)
-    service scenario?set=drop&path=pwd_change_verify.php,cashback_verify.php
-    start main
-    answer Error ok "The server could not be reached at the moment. Please try again later."
-    answer Error ok "The server could not be reached at the moment. Please try again later."
-    wait-idle
-    expect shared signedIn=0 wrongPasswordPending=0 notRegisteredPending=0 mainDone=1
-    expect reg email=demo@example.com password=md5(cashback)
-    expect-file get_merchant.txt served
-)")
-
-// An e-mail address alone asks nothing. An older version asks too; No keeps the day quiet, Yes stores nothing.
+// An e-mail address alone asks nothing. An older version asks too; No keeps the day quiet, Yes stores nothing; a
+// page that is no version asks nothing.
 SCENARIO(Worker, UpdatePromptStartsTheUpdaterOnYesAndIsQuietForTheDayAfterNo, R"(
     set reg email=demo@example.com
     service scenario?set=new_version&version=1.0.00
@@ -81,6 +77,9 @@ SCENARIO(Worker, UpdatePromptStartsTheUpdaterOnYesAndIsQuietForTheDayAfterNo, R"
     answer Quillbury yes "A new version of Quillbury toolbar is available. Would you like to install it?"
     wait-idle
     wait-for reg "updater=ran with 0 arguments" ver_upd_not_day=weekday(1)
+    service scenario?set=reply&path=check_version&text=%3Chtml%3E%3Cp%3E1.0%7cWi-Fi%3C/p%3E%3C/html%3E
+    start main
+    wait-idle
 )")
 
 // A failed download keeps the old list, a zero byte and all, and the worker not done: the next tab starts it.
