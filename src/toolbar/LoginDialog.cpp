@@ -7,6 +7,7 @@
 #include "core/ErrorReport.h"
 #include "core/Text.h"
 #include "module/Module.h"
+#include "module/ProcessObjects.h"
 #include "net/ServiceRequests.h"
 #include "net/ServiceUrls.h"
 #include "net/WinHttpClient.h"
@@ -59,7 +60,9 @@ INT_PTR HandleMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
         SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
         LoginDialogData& data = *reinterpret_cast<LoginDialogData*>(lParam);
         ReadRegistryCredentials(data.email, data.password);
-        // The password box holds the stored digest (shown masked); left as it is, it is sent unchanged.
+        // The password box holds the stored digest (shown masked); left as it is, it is sent unchanged, even
+        // when a worker stores another digest while the dialog is open.
+        data.filledDigest = data.password;
         SetDlgItemTextW(dialog, IDC_EMAIL, data.email.c_str());
         SetDlgItemTextW(dialog, IDC_PASSWORD, data.password.c_str());
         return TRUE; // the system sets the initial focus
@@ -112,6 +115,7 @@ try
 {
     data.email.clear();
     data.password.clear();
+    data.filledDigest.clear();
     alreadyRegistered = 0;
     notRegistered = 0;
     // Inside our activation context the dialog's controls come from common controls version 6. Should the
@@ -132,12 +136,9 @@ catch (...)
 
 bool VerifyCredentials(LoginDialogData& data, HWND dialog)
 {
-    std::wstring storedEmail;
-    std::wstring storedDigest;
-    ReadRegistryCredentials(storedEmail, storedDigest);
     data.email = ControlText(dialog, IDC_EMAIL);
     data.password = ControlText(dialog, IDC_PASSWORD);
-    if (data.password != storedDigest)
+    if (data.password != data.filledDigest)
         data.password = PasswordDigest(data.password);
 
     std::wstring answer;
@@ -163,6 +164,9 @@ bool VerifyCredentials(LoginDialogData& data, HWND dialog)
     }
 
     // Accepted. The service counts installations per account: the one leaving this computer, then the new one.
+    std::wstring storedEmail;
+    std::wstring storedDigest;
+    ReadRegistryCredentials(storedEmail, storedDigest);
     if (!storedEmail.empty() && storedEmail != data.email)
         SendInstallStatistics(service_urls::InstallStatsLeaving(storedEmail));
     if (storedEmail != data.email)
@@ -170,6 +174,15 @@ bool VerifyCredentials(LoginDialogData& data, HWND dialog)
     const AccountWriteLock lock;
     WriteRegistryCredentials(data.email, data.password);
     WriteIniCredentials(data.email, data.password);
+    // Until the new account's verification (which the toolbar starts) says otherwise, nobody is signed in.
+    SharedBlock& shared = Shared();
+    shared.signedIn = 0;
+    if (storedEmail != data.email)
+    {
+        StoreSharedText(shared.approvedText, L"");
+        StoreSharedText(shared.pendingText, L"");
+        shared.verifyNumber = 0;
+    }
     return true;
 }
 

@@ -23,6 +23,15 @@ namespace
 constexpr wchar_t kUserAgent[] = L"Mozilla/4.0";
 constexpr wchar_t kDeclinedDay[] = L"ver_upd_not_day";
 
+// Whether the stores still hold the account a request was sent for (the user may have signed in as another
+// while it was under way). Called under the account lock.
+bool StillStored(const std::wstring& email, const std::wstring& digest)
+{
+    std::wstring storedEmail, storedDigest;
+    ReadRegistryCredentials(storedEmail, storedDigest);
+    return storedEmail == email && storedDigest == digest;
+}
+
 void ShowConnectionMessage()
 {
     MessageBoxW(nullptr, L"The server could not be reached at the moment. Please try again later.", L"Error",
@@ -43,6 +52,8 @@ void CheckPasswordChange(const std::wstring& nonce, const std::wstring& email, c
     if (!change)
         return;
     const AccountWriteLock lock;
+    if (!StillStored(email, digest))
+        return;
     WriteIniCredentials(change->email, change->digest);
     WriteRegistryCredentials(change->email, change->digest);
 }
@@ -59,6 +70,11 @@ void VerifyAccount(const std::wstring& nonce, const std::wstring& email, const s
         return;
     }
     const Verification verification = ParseVerification(reply);
+    // The login dialog stores a new account and clears the old one's results under the same lock, so results
+    // published here are never those of an account that was left.
+    const AccountWriteLock lock;
+    if (verification.outcome == VerifyOutcome::NoAnswer || !StillStored(email, digest))
+        return;
     switch (verification.outcome)
     {
     case VerifyOutcome::NoAnswer:
