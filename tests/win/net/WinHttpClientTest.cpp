@@ -26,7 +26,6 @@ TEST(WinHttpClient, AttemptsUntilACompleteReplyAndDecodesItByItsCharset)
         {L"text=hello", L"PUT", false, L"", 0},
         {L"text=%3CHTML%3Ecut&x=%3C/html%3E", L"GET", false, L"<HTML>cut", 3}, // x keeps the log a whole page
         {L"fill=html&size=30&htmlcut_first=1", L"GET", true, L"<html><body>aaaa</body></html>", 2},
-        {L"status=404&text=not%20here", L"GET", true, L"not here", 1},
         {L"status=500&text=not%20here", L"GET", true, L"not here", 1},
         {L"drop_first=2&text=third%20time", L"GET", true, L"third time", 3},
         {L"drop_first=3&text=x", L"GET", false, L"", 3},

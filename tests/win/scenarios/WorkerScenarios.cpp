@@ -83,7 +83,8 @@ SCENARIO(Worker, UpdatePromptStartsTheUpdaterOnYesAndIsQuietForTheDayAfterNo, R"
     wait-idle
 )")
 
-// A failed download keeps the old list, a zero byte and all, and the worker not done: the next tab starts it.
+// A failed download keeps the old list, a zero byte and all, and the worker not done: the next tab starts it. With
+// the shipped timeouts it ends on a stalled or endless answer too (three attempts of 3 s), and what it read is freed.
 TEST_F(Worker, TheShopListIsRefreshedOnceADayAndAFailedDownloadKeepsTheOldOne)
 {
     const std::string old = R"(old|1<br>\r\n\xff\x00tail)", clear = "scenario?clear=all";
@@ -92,8 +93,10 @@ TEST_F(Worker, TheShopListIsRefreshedOnceADayAndAFailedDownloadKeepsTheOldOne)
         file get_merchant.txt old|1<br>\r\n\xff\x00tail
         file get_merchant.txt age={1}
         service {2}
+        resources mark
         start main
         wait-idle
+        resources back
         expect-file get_merchant.txt {3}
         expect-no-tmp
         expect shared mainDone={4}
@@ -105,10 +108,13 @@ TEST_F(Worker, TheShopListIsRefreshedOnceADayAndAFailedDownloadKeepsTheOldOne)
              {"month", clear, "served", "1"},
              {"-24", "scenario?set=drop&path=get_merchant.php", old, "0"},
              {"-24", "scenario?set=truncate&path=get_merchant.php", old, "0"},
-             {"-24", "scenario?set=error&code=500&path=get_merchant.php", old, "0"},
              {"-24", "scenario?set=error&code=503&keep=1&path=get_merchant.php", old, "0"},
              {"-24", "scenario?set=htmlcut&path=get_merchant.php", old, "0"},
-             {"-24", "fixture?merchant_reply=", old, "0"}});
+             {"-24", "fixture?merchant_reply=", old, "0"},
+             {"-24", "scenario?set=stall&seconds=3&path=get_merchant.php", old, "0"},
+             {"-24", "scenario?set=stall&phase=body&sent=1000&seconds=3&path=get_merchant.php", old, "0"},
+             {"-24", "scenario?set=endless_header&path=get_merchant.php", old, "0"},
+             {"-24", "scenario?set=huge&path=get_merchant.php", "served", "1"}});
 }
 
 TEST_F(Worker, TheNoticeIsStoredOnlyForAnUnverifiedAccountFromAWholeReply)
