@@ -4,7 +4,7 @@
 
 using Worker = ScenarioTest;
 
-// The account replies, {5} answered a second late: a password change rewrites both stores before the verification
+// The account replies, {5} answered two seconds late: a password change rewrites both stores before the verification
 // publishes what it says. Where the user signs in as another meanwhile ({6}), nothing is written or published for
 // the account that was left; a reply that is not the service's answer (an error status) is a server not reached:
 // each account request shows the connection message and the run goes on.
@@ -20,7 +20,7 @@ TEST_F(Worker, AccountRepliesAreWrittenAndPublishedForTheAccountStillStored)
         set shared approved=old pending=old verifyNumber=99
         file get_merchant.txt current|1<br>
         service {1}
-        service scenario?set=slow&seconds=1&path={5}
+        service scenario?set=slow&seconds=2&path={5}
         start main
         wait-request {5}*
         {6}
