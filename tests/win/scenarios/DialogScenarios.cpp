@@ -81,6 +81,9 @@ TEST_F(Dialog, ARefusedOrAbandonedSignInStoresNothingAndTheToolbarFollowsUp)
           "scenario?set=reply&path=cashback_verify&text=%20%3Chtml%3E%3Cform%3ESign%20in%7C%3C/form%3E%3C/html%3E", "1",
           "answer Error ok \"The server could not be reached at the moment. Please try again later.\"",
           "cashback_verify.php*", ""},
+         {"no answer", "signedIn=0", "scenario?set=drop&path=cashback_verify", "1",
+          "answer Error ok \"The server could not be reached at the moment. Please try again later.\"",
+          "cashback_verify.php* cashback_verify.php* cashback_verify.php*", ""},
          {"cancel", "noticeDone=0", "reset", "2", "wait-request check_notice.php?*", "check_notice.php?*", ""},
          {"close box", "signedIn=1 mainDone=0 noticeDone=0", "reset", "close", "wait-idle", "", ""},
          {"sign up", "signedIn=0", "reset", "1016", "wait-idle", "", "register/"}});
