@@ -3,7 +3,9 @@
 #include <ctime>
 
 #include "module/ProcessObjects.h"
+#include "net/WinHttpClient.h"
 #include "settings/AccountStore.h"
+#include "workers/Replies.h"
 
 std::wstring RequestNonce()
 {
@@ -23,4 +25,17 @@ ServiceAccount StoredAccount()
 bool SignedIn() noexcept
 {
     return Shared().signedIn == 1;
+}
+
+bool FetchServiceAnswer(const std::wstring& url, std::wstring& answer)
+{
+    WinHttpClient client(url);
+    client.SetUserAgent(L"Mozilla/4.0");
+    if (!client.Send(L"GET"))
+        return false;
+    std::wstring text = client.ResponseText();
+    if (!IsServiceAnswer(client.StatusCode(), text))
+        return false;
+    answer = std::move(text);
+    return true;
 }

@@ -314,8 +314,10 @@ bool WinHttpClient::ReadBody(HINTERNET request)
     return true;
 }
 
-// Decodes the bytes up to the first zero byte (the text ends there anyway) in one pass: neither UTF-8 nor an
-// ANSI code page makes more UTF-16 units than bytes.
+// Decodes the bytes up to the first zero byte (the text ends there anyway) together with that zero byte, in one
+// pass: neither UTF-8 nor an ANSI code page makes more UTF-16 units than bytes. The zero byte goes with them
+// because a conversion handed a sequence cut short at the very end of its input may take the characters before
+// it along (Wine's does); followed by the zero, the cut sequence is only a replacement character.
 void WinHttpClient::DecodeBody() const
 {
     if (!body)
@@ -336,19 +338,17 @@ void WinHttpClient::DecodeBody() const
         ++ascii;
     auto decode = [&](UINT codePage, DWORD flags, std::wstring& out)
     {
-        out.resize(static_cast<size_t>(count));
+        out.assign(static_cast<size_t>(count) + 1, L'\0');
         for (int i = 0; i < ascii; ++i)
             out[static_cast<size_t>(i)] = static_cast<wchar_t>(bytes[i]);
-        int size = ascii;
         if (ascii < count)
         {
-            const int rest =
-                MultiByteToWideChar(codePage, flags, bytes + ascii, count - ascii, out.data() + ascii, count - ascii);
+            const int rest = MultiByteToWideChar(codePage, flags, bytes + ascii, count - ascii + 1, out.data() + ascii,
+                                                 count - ascii + 1);
             if (rest <= 0)
                 return false;
-            size += rest;
         }
-        out.resize(static_cast<size_t>(size));
+        out.resize(std::wcslen(out.c_str()));
         return true;
     };
     std::wstring text;

@@ -7,12 +7,14 @@
 #include "core/ErrorReport.h"
 #include "core/Text.h"
 #include "module/Module.h"
+#include "module/ProcessObjects.h"
 #include "net/ServiceRequests.h"
 #include "net/ServiceUrls.h"
 #include "net/WinHttpClient.h"
 #include "resources/resource.h"
 #include "settings/AccountLock.h"
 #include "settings/AccountStore.h"
+#include "workers/Replies.h"
 
 namespace
 {
@@ -58,7 +60,9 @@ INT_PTR HandleMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
         SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
         LoginDialogData& data = *reinterpret_cast<LoginDialogData*>(lParam);
         ReadRegistryCredentials(data.email, data.password);
-        // The password box holds the stored digest (shown masked); left as it is, it is sent unchanged.
+        // The password box holds the stored digest (shown masked); left as it is, it is sent unchanged, even
+        // when a worker stores another digest while the dialog is open.
+        data.filledDigest = data.password;
         SetDlgItemTextW(dialog, IDC_EMAIL, data.email.c_str());
         SetDlgItemTextW(dialog, IDC_PASSWORD, data.password.c_str());
         return TRUE; // the system sets the initial focus
@@ -111,6 +115,7 @@ try
 {
     data.email.clear();
     data.password.clear();
+    data.filledDigest.clear();
     alreadyRegistered = 0;
     notRegistered = 0;
     // Inside our activation context the dialog's controls come from common controls version 6. Should the
@@ -131,41 +136,37 @@ catch (...)
 
 bool VerifyCredentials(LoginDialogData& data, HWND dialog)
 {
-    std::wstring storedEmail;
-    std::wstring storedDigest;
-    ReadRegistryCredentials(storedEmail, storedDigest);
     data.email = ControlText(dialog, IDC_EMAIL);
     data.password = ControlText(dialog, IDC_PASSWORD);
-    if (data.password != storedDigest)
+    if (data.password != data.filledDigest)
         data.password = PasswordDigest(data.password);
 
-    WinHttpClient check(service_urls::CredentialCheck(RequestNonce(), {data.email, data.password}));
-    check.SetUserAgent(kUserAgent);
-    if (!check.Send(L"GET"))
+    std::wstring answer;
+    if (!FetchServiceAnswer(service_urls::CredentialCheck(RequestNonce(), {data.email, data.password}), answer))
     {
         ShowCheckError(L"The server could not be reached at the moment. Please try again later.");
         return false;
     }
-    const std::wstring answer = check.ResponseText();
-    if (answer.empty())
+    // The toolbar tells the user about "0" and "2" after the dialog has closed.
+    switch (ParseLoginAnswer(answer))
     {
+    case LoginAnswer::Empty:
         ShowCheckError(L"An incorrect email address or password has been used.");
         return false;
-    }
-    // Digits have no case, so the comparison "ignoring case" with "0" and "2" is a plain one. The toolbar
-    // tells the user about these two after the dialog has closed.
-    if (answer == L"0")
-    {
+    case LoginAnswer::AlreadyRegistered:
         alreadyRegistered = 1;
         return false;
-    }
-    if (answer == L"2")
-    {
+    case LoginAnswer::NotRegistered:
         notRegistered = 1;
         return false;
+    case LoginAnswer::Accepted:
+        break;
     }
 
     // Accepted. The service counts installations per account: the one leaving this computer, then the new one.
+    std::wstring storedEmail;
+    std::wstring storedDigest;
+    ReadRegistryCredentials(storedEmail, storedDigest);
     if (!storedEmail.empty() && storedEmail != data.email)
         SendInstallStatistics(service_urls::InstallStatsLeaving(storedEmail));
     if (storedEmail != data.email)
@@ -173,6 +174,15 @@ bool VerifyCredentials(LoginDialogData& data, HWND dialog)
     const AccountWriteLock lock;
     WriteRegistryCredentials(data.email, data.password);
     WriteIniCredentials(data.email, data.password);
+    // Until the new account's verification (which the toolbar starts) says otherwise, nobody is signed in.
+    SharedBlock& shared = Shared();
+    shared.signedIn = 0;
+    if (storedEmail != data.email)
+    {
+        StoreSharedText(shared.approvedText, L"");
+        StoreSharedText(shared.pendingText, L"");
+        shared.verifyNumber = 0;
+    }
     return true;
 }
 

@@ -10,8 +10,9 @@
 // Owned by the caller for the duration of the dialog.
 struct LoginDialogData
 {
-    std::wstring email;    // as entered
-    std::wstring password; // as entered, then its digest (the stored digest when left as pre-filled)
+    std::wstring email;        // as entered
+    std::wstring password;     // as entered, then its digest (the pre-filled digest when left as it was)
+    std::wstring filledDigest; // the stored digest the password box was filled with
 };
 
 // Results of OpenLoginDialog.
@@ -27,10 +28,12 @@ inline constexpr int kLoginNoDialog = -1;   // the dialog could not be created
 int OpenLoginDialog(LoginDialogData& data, HWND owner) noexcept;
 
 // The OK handling: reads the two edit controls of `dialog` (511 characters at most) into data, digests a
-// password that differs from the stored digest, and asks the service. Shows the message boxes of an
-// unreachable server and of an empty answer, sets the outcome flag of an answer "0" or "2", and on any other
-// answer reports a changed e-mail to the service and stores the account (registry, then INI). True only when
-// the account was accepted. Throws windows_error when the registry fails.
+// password that differs from the digest the box was filled with, and asks the service. Shows the message boxes
+// of an unreachable server (a reply that is not the service's answer included) and of an empty answer
+// (trailing CR, LF and spaces aside), sets the outcome flag of an answer "0" or "2", and on any other answer
+// reports a changed e-mail to the service and stores the account (registry, then INI), clearing the stored
+// account's verification (and, for a new e-mail, the cashback amounts) with it. True only when the account
+// was accepted. Throws windows_error when the registry fails.
 bool VerifyCredentials(LoginDialogData& data, HWND dialog);
 
 // The outcome of the last check, process-wide, kept until the next OpenLoginDialog:

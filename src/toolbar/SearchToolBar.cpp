@@ -97,7 +97,7 @@ SearchToolBar::SearchToolBar(BandServices& band, HWND parent)
     ReadIniCredentials(email, password);
     WriteRegistryCredentials(email, password);
 
-    SetTimer(Window(), kRefreshTimer, 5000, nullptr);
+    SetTimer(Window(), kRefreshTimer, kRefreshPeriod, nullptr);
 }
 
 SearchToolBar::~SearchToolBar()
@@ -200,6 +200,11 @@ void SearchToolBar::RunLoginFlow()
 {
     LoginDialogData data;
     const int result = OpenLoginDialog(data, Window());
+    if (result == kLoginAccepted)
+    {
+        VerifyNewAccount();
+        return;
+    }
     if (result == 3)
         owner.Navigate(service_urls::RegistrationPage());
     else if (result == 0)
@@ -210,6 +215,16 @@ void SearchToolBar::RunLoginFlow()
             AskToRegister();
     }
     StartIdleWorkersIfSignedOut();
+}
+
+// A main run verifies the account just stored (and publishes its amounts) however far this session's runs
+// got; the timer waits for it and then shows what it found.
+void SearchToolBar::VerifyNewAccount()
+{
+    SharedBlock& shared = Shared();
+    shared.mainDone = 0;
+    StartMainWorker(&shared.mainDone, &shared.mainRunning, 0);
+    SetTimer(Window(), kRefreshTimer, kRefreshPeriod, nullptr);
 }
 
 void SearchToolBar::StartIdleWorkersIfSignedOut()

@@ -39,6 +39,7 @@ public:
         kPendingCashback = 19,
     };
     static constexpr UINT_PTR kRefreshTimer = 1;
+    static constexpr UINT kRefreshPeriod = 5000; // ms
 
     // Handlers (public so tests can drive them as the window procedures do).
     void OnSetFocus() override;
@@ -55,6 +56,7 @@ private:
     void RunSearch();
     void RunLoginFlow();
     void StartIdleWorkersIfSignedOut();
+    void VerifyNewAccount();
     void SetButtonText(int commandId, const std::wstring& text);
     void AskToResetPassword();
     void AskToRegister();

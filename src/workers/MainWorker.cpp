@@ -23,15 +23,13 @@ namespace
 constexpr wchar_t kUserAgent[] = L"Mozilla/4.0";
 constexpr wchar_t kDeclinedDay[] = L"ver_upd_not_day";
 
-// GETs the address; the reply text, or nothing when it could not be fetched.
-bool Fetch(const std::wstring& url, std::wstring& reply)
+// Whether the stores still hold the account a request was sent for (the user may have signed in as another
+// while it was under way). Called under the account lock.
+bool StillStored(const std::wstring& email, const std::wstring& digest)
 {
-    WinHttpClient client(url);
-    client.SetUserAgent(kUserAgent);
-    if (!client.Send(L"GET"))
-        return false;
-    reply = client.ResponseText();
-    return true;
+    std::wstring storedEmail, storedDigest;
+    ReadRegistryCredentials(storedEmail, storedDigest);
+    return storedEmail == email && storedDigest == digest;
 }
 
 void ShowConnectionMessage()
@@ -45,7 +43,7 @@ void CheckPasswordChange(const std::wstring& nonce, const std::wstring& email, c
     if (email.empty() || digest.empty())
         return;
     std::wstring reply;
-    if (!Fetch(service_urls::PasswordChangeCheck(nonce, {email, digest}), reply))
+    if (!FetchServiceAnswer(service_urls::PasswordChangeCheck(nonce, {email, digest}), reply))
     {
         ShowConnectionMessage();
         return;
@@ -54,6 +52,8 @@ void CheckPasswordChange(const std::wstring& nonce, const std::wstring& email, c
     if (!change)
         return;
     const AccountWriteLock lock;
+    if (!StillStored(email, digest))
+        return;
     WriteIniCredentials(change->email, change->digest);
     WriteRegistryCredentials(change->email, change->digest);
 }
@@ -64,12 +64,17 @@ void VerifyAccount(const std::wstring& nonce, const std::wstring& email, const s
     if (shared.signedIn != 0 || email.empty() || digest.empty())
         return;
     std::wstring reply;
-    if (!Fetch(service_urls::CredentialCheck(nonce, {email, digest}), reply))
+    if (!FetchServiceAnswer(service_urls::CredentialCheck(nonce, {email, digest}), reply))
     {
         ShowConnectionMessage();
         return;
     }
     const Verification verification = ParseVerification(reply);
+    // The login dialog stores a new account and clears the old one's results under the same lock, so results
+    // published here are never those of an account that was left.
+    const AccountWriteLock lock;
+    if (verification.outcome == VerifyOutcome::NoAnswer || !StillStored(email, digest))
+        return;
     switch (verification.outcome)
     {
     case VerifyOutcome::NoAnswer:
@@ -97,7 +102,7 @@ void VerifyAccount(const std::wstring& nonce, const std::wstring& email, const s
 void CheckVersion(const RegistryKey& key)
 {
     std::wstring reply;
-    if (!Fetch(service_urls::VersionCheck(), reply))
+    if (!FetchServiceAnswer(service_urls::VersionCheck(), reply))
         return;
     const auto version = ParseVersion(reply);
     if (!version || *version == kProductVersion)

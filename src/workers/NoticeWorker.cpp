@@ -2,7 +2,6 @@
 
 #include "module/ProcessObjects.h"
 #include "net/ServiceRequests.h"
-#include "net/WinHttpClient.h"
 #include "settings/AccountStore.h"
 #include "settings/Registry.h"
 #include "workers/Replies.h"
@@ -26,11 +25,10 @@ void NoticeWorker(const WorkerContext& context)
     const ServiceAccount account{key.ReadString(L"email"), key.ReadString(L"password")};
     if (Shared().signedIn == 0 && !account.email.empty() && !account.digest.empty())
     {
-        WinHttpClient client(service_urls::Notice(nonce, account));
-        client.SetUserAgent(L"Mozilla/4.0");
-        if (client.Send(L"GET"))
+        std::wstring reply;
+        if (FetchServiceAnswer(service_urls::Notice(nonce, account), reply))
         {
-            if (const auto notice = ParseNotice(client.ResponseText()))
+            if (const auto notice = ParseNotice(reply))
             {
                 StoreSharedText(Shared().noticeText, *notice);
                 *context.done = 1;

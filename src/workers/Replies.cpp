@@ -20,22 +20,40 @@ bool SplitFirst(const std::wstring& text, std::wstring& first, std::wstring& res
 }
 } // namespace
 
+bool IsServiceAnswer(uint32_t status, const std::wstring& text)
+{
+    const size_t first = text.find_first_not_of(L" \t\r\n\f\v");
+    return status >= 200 && status <= 299 && (first == std::wstring::npos || text[first] != L'<');
+}
+
+LoginAnswer ParseLoginAnswer(const std::wstring& reply)
+{
+    const size_t end = reply.find_last_not_of(L"\r\n ");
+    const std::wstring answer = end == std::wstring::npos ? std::wstring() : reply.substr(0, end + 1);
+    // Digits have no case, so comparing "ignoring case" with "0" and "2" is a plain comparison.
+    if (answer.empty())
+        return LoginAnswer::Empty;
+    if (answer == L"0")
+        return LoginAnswer::AlreadyRegistered;
+    return answer == L"2" ? LoginAnswer::NotRegistered : LoginAnswer::Accepted;
+}
+
 std::optional<AccountChange> ParsePasswordChange(const std::wstring& reply, const std::wstring& email,
                                                  const std::wstring& digest)
 {
     std::wstring first, rest;
     if (!SplitFirst(reply, first, rest))
         return std::nullopt;
+    std::optional<AccountChange> change;
+    std::wstring newDigest, newEmail;
     if (first == L"1")
-        return AccountChange{email, rest};
-    if (first == L"2")
-    {
-        std::wstring newDigest, newEmail;
-        if (SplitFirst(rest, newDigest, newEmail))
-            return AccountChange{newEmail, newDigest};
-        return AccountChange{email, digest};
-    }
-    return std::nullopt;
+        change = AccountChange{email, rest};
+    else if (first == L"2")
+        change =
+            SplitFirst(rest, newDigest, newEmail) ? AccountChange{newEmail, newDigest} : AccountChange{email, digest};
+    if (change && (change->email.empty() || change->digest.empty()))
+        return std::nullopt;
+    return change;
 }
 
 std::wstring ResolveCurrencyEntities(std::wstring text)
@@ -90,7 +108,8 @@ Verification ParseVerification(const std::wstring& reply)
 std::optional<std::wstring> ParseVersion(const std::wstring& reply)
 {
     std::wstring first, rest;
-    if (!SplitFirst(reply, first, rest))
+    if (!SplitFirst(reply, first, rest) || first.empty() || first[0] < L'0' || first[0] > L'9' ||
+        first.find_first_not_of(L"0123456789.") != std::wstring::npos)
         return std::nullopt;
     return first;
 }

@@ -6,8 +6,25 @@
 #include <optional>
 #include <string>
 
+// Whether a reply is the service's own answer: a 2xx status and a text that is not an HTML page (its first
+// character after white space is not "<"). An error page or a network's sign-in page is no answer: the
+// service was not reached.
+[[nodiscard]] bool IsServiceAnswer(uint32_t status, const std::wstring& text);
+
+// The login dialog's check: "0" (a wrong password for a known e-mail), "2" (an unknown e-mail), trailing
+// CR, LF and spaces ignored; nothing else but those is an empty answer; any other text accepts.
+enum class LoginAnswer
+{
+    Empty,
+    AlreadyRegistered,
+    NotRegistered,
+    Accepted,
+};
+[[nodiscard]] LoginAnswer ParseLoginAnswer(const std::wstring& reply);
+
 // Password change check: "1|digest" (the rest, "|" included, is the new digest) or "2|digest|email".
-// A "2" without its second "|" keeps both values; the caller still rewrites them.
+// A "2" without its second "|" keeps both values; the caller still rewrites them. A reply that would give
+// an empty e-mail or digest changes nothing.
 struct AccountChange
 {
     std::wstring email;
@@ -41,7 +58,8 @@ struct Verification
 // none; clamped to the 32-bit range.
 [[nodiscard]] int32_t LeadingInteger(const std::wstring& text);
 
-// Version check: the first field, when the reply has a "|".
+// Version check: the first field, when the reply has a "|" and the field is a version (digits and dots,
+// beginning with a digit).
 [[nodiscard]] std::optional<std::wstring> ParseVersion(const std::wstring& reply);
 
 // Notice: "1|anything|notice" gives everything after the second "|".

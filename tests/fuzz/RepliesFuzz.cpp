@@ -1,5 +1,6 @@
-// The workers' replies, each input read by every parser: the fields taken must be the reply's "|"-separated fields
-// (the last running to the end), and the number what the C library reads.
+// The service's replies, each input read by every reader: the fields taken must be the reply's "|"-separated fields
+// (the last running to the end), never an empty e-mail or digest, a version only of digits and dots, the number what
+// the C library reads, and the dialog's "0" and "2" the whole text but for trailing CR, LF and spaces.
 #include <algorithm>
 
 #include "FuzzInput.h"
@@ -30,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto change = ParsePasswordChange(reply, L"e", L"d");
     const std::wstring email = one || three.size() < 3 ? L"e" : three[2];
     const std::wstring digest = one ? two[1] : three.size() < 3 ? L"d" : three[1];
-    Check(change.has_value() == (one || other) && (!change || (change->email == email && change->digest == digest)));
+    Check(change.has_value() == ((one || other) && !email.empty() && !digest.empty()) &&
+          (!change || (change->email == email && change->digest == digest)));
     const Verification result = ParseVerification(reply);
     Check(result.outcome == (two.size() < 2 ? VerifyOutcome::NoAnswer
                              : one          ? VerifyOutcome::SignedIn
@@ -39,7 +41,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(result.approved == (one && four.size() > 2 ? Text(ResolveCurrencyEntities(four[1])) : std::nullopt));
     Check(result.pending == (one && four.size() > 3 ? Text(ResolveCurrencyEntities(four[2])) : std::nullopt));
     Check(result.number == (one && four.size() > 3 ? std::optional(LeadingInteger(four[3])) : std::nullopt));
-    Check(ParseVersion(reply) == (two.size() == 2 ? Text(two[0]) : std::nullopt));
+    const auto digit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
+    const bool version = two.size() == 2 && !two[0].empty() && digit(two[0][0]) &&
+                         std::all_of(two[0].begin(), two[0].end(), [&](wchar_t c) { return c == L'.' || digit(c); });
+    Check(ParseVersion(reply) == (version ? Text(two[0]) : std::nullopt));
+    const std::wstring trimmed = reply.substr(0, reply.find_last_not_of(L"\r\n ") + 1); // npos + 1 is 0
+    Check(ParseLoginAnswer(reply) == (trimmed.empty()   ? LoginAnswer::Empty
+                                      : trimmed == L"0" ? LoginAnswer::AlreadyRegistered
+                                      : trimmed == L"2" ? LoginAnswer::NotRegistered
+                                                        : LoginAnswer::Accepted));
     Check(ParseNotice(reply) == (one && three.size() == 3 ? Text(three[2]) : std::nullopt));
     return 0;
 }

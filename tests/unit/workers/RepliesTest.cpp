@@ -1,10 +1,12 @@
-// The workers' reading of the service's replies: which fields each takes, the cashback texts and the number.
+// The service's replies: which answers count, which fields each reader takes and the cashback texts. RepliesFuzz.cpp
+// holds every reader to the fields of any reply and the number to what the C library reads.
 #include "workers/Replies.h"
 
 #include <gtest/gtest.h>
 
-// What each parser makes of the reply ("-" for nothing): the password change from "e" and "d", the verification
-// (outcome: No answer, Signed in, not Registered, Wrong password; approved; pending; number), version and notice.
+// What each reader makes of the reply ("-" for nothing): the password change from "e" and "d", the verification
+// (outcome: No answer, Signed in, not Registered, Wrong password; approved; pending; number), version, notice, and
+// with status 200 whether it is an answer (+) and the dialog's reading (Empty, Already, Not registered, aCcepted).
 static std::wstring Read(const std::wstring& reply)
 {
     const auto text = [](const std::optional<std::wstring>& value) { return value.value_or(L"-"); };
@@ -12,35 +14,29 @@ static std::wstring Read(const std::wstring& reply)
     const Verification v = ParseVerification(reply);
     return (change ? change->email + L" " + change->digest : L"-") + L" | " + L"NSRW"[static_cast<int>(v.outcome)] +
            L" " + text(v.approved) + L" " + text(v.pending) + L" " + (v.number ? std::to_wstring(*v.number) : L"-") +
-           L" | " + text(ParseVersion(reply)) + L" | " + text(ParseNotice(reply));
+           L" | " + text(ParseVersion(reply)) + L" | " + text(ParseNotice(reply)) + L" | " +
+           (IsServiceAnswer(200, reply) ? L"+" : L"-") + L"EANC"[static_cast<int>(ParseLoginAnswer(reply))];
 }
 
-TEST(Replies, EachParserTakesItsFields)
+TEST(Replies, EachReaderTakesItsFields)
 {
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
         {L"1|12.50&pound;|&euro;3.00|7",
-         L"e 12.50&pound;|&euro;3.00|7 | S 12.50\u00a3 \u20ac3.00 7 | 1 | &euro;3.00|7"},
-        {L"1|x", L"e x | S - - - | 1 | -"}, // one more field only: the cashback texts stay
-        {L"1", L"- | N - - - | - | -"},
-        {L"2|p|e|x", L"e|x p | R - - - | 2 | -"}, // the e-mail runs to the end
-        {L"2|p", L"e d | R - - - | 2 | -"},       // no second "|": both stay
-        {L"10|a|b|3", L"- | W - - - | 10 | -"},
+         L"e 12.50&pound;|&euro;3.00|7 | S 12.50\u00a3 \u20ac3.00 7 | 1 | &euro;3.00|7 | +C"},
+        {L"1|", L"- | S - - - | 1 | - | +C"}, // never an empty digest or e-mail
+        {L"2|ab|", L"- | R - - - | 2 | - | +C"},
+        {L"2||m", L"- | R - - - | 2 | - | +C"},
+        {L" \r\n<html>1.2|x", L"- | W - - - | - | - | -C"}, // a version is digits and dots; a page is no answer
+        {L"1.1a|", L"- | W - - - | - | - | +C"},
+        {L"0\r\n", L"- | N - - - | - | - | +A"}, // the dialog ignores trailing CR, LF and spaces only
+        {L"2 \n", L"- | N - - - | - | - | +N"},
+        {L"\r\n", L"- | N - - - | - | - | +E"},
     };
     for (const auto& [reply, read] : cases)
         EXPECT_EQ(Read(reply), read) << testing::PrintToString(std::wstring(reply));
+    for (const uint32_t status : {199u, 300u, 302u, 404u, 500u})
+        EXPECT_FALSE(IsServiceAnswer(status, L"1|x")) << status;
+    EXPECT_TRUE(IsServiceAnswer(204, L"") && IsServiceAnswer(299, L"x<p>"));
     EXPECT_EQ(ResolveCurrencyEntities(L"&euro;&euro;&yen;&yen;&pound;1 &pound;2 &POUND;3 &amp;"),
               L"\u20ac&euro;\u00a5&yen;\u00a31 &pound;2 &POUND;3 &amp;"); // the first of each only
-}
-
-TEST(Replies, NumberIsReadLikeTheCLibraryReadsIt)
-{
-    const std::pair<const wchar_t*, int32_t> cases[] = {{L"\t\n\v\f\r +8", 8},
-                                                        {L"-15abc", -15},
-                                                        {L"+-3", 0},
-                                                        {L"\u00a05\uff17", 0},
-                                                        {L"2147483648", 2147483647},
-                                                        {L"-2147483649", -2147483647 - 1},
-                                                        {L"99999999999999999999999", 2147483647}};
-    for (const auto& [text, number] : cases)
-        EXPECT_EQ(LeadingInteger(text), number) << testing::PrintToString(std::wstring(text));
 }

@@ -9,30 +9,44 @@ static const std::string kCashback = "d943641d1ed7d29e955f36d6327ead93"; // of "
 static const std::string kStats = "install_stats.php?y=",
                          kClient = "&f=%7B6A0C3B55-1D47-4E92-B8F3-2C95D0E1A774%7D&PID=QLBY";
 
-// By what was stored and what is typed ("" keeps what the masked box shows): the check with the digest, the
-// statistics of an account change (old e-mail, then new, compared exactly), and both stores.
-TEST_F(Dialog, AnAcceptedSignInIsCheckedReportedAndStored)
+// By what was stored and what is typed ("" keeps what the masked box shows): the check with the digest (the one the
+// box was filled with, though a worker changed the stored one meanwhile), the statistics of an account change (old
+// e-mail, then new, compared exactly), both stores, and a main run that verifies the new account with one nonce and
+// publishes what the toolbar shows; the next run, signed in and with today's list, asks only two things.
+TEST_F(Dialog, AnAcceptedSignInIsCheckedReportedStoredAndVerified)
 {
     RunRows(
         R"(
         set ini email={2} password={3}
+        set shared {10}
         open band
         click-button 16
         type-into-dialog "Quillbury : Login" 1017 "{4}"
         type-into-dialog "Quillbury : Login" 1018 "{5}"
         expect tab masked=yes
+        {11}
         press-dialog "Quillbury : Login" 1
-        expect-requests "cashback_verify.php?y={n}&t={6}&m={7}&d={n}&f={n}&PID=QLBY" {8}
+        wait-idle
+        expect-requests "cashback_verify.php?y={n}&t={6}&m={7}&d={n}&f={n}&PID=QLBY" {8} "pwd_change_verify.php?y={y}&t={6}&m={7}&d={y}&f={y}&PID=QLBY" "cashback_verify.php?y={y}&t={6}&m={7}&d={y}&f={y}&PID=QLBY" get_merchant.php?PID=QLBY check_version.php?PID=QLBY
+        expect tab agents="{a} of {a}"
         expect reg email={9} password={7}
         expect ini email={9} password={7}
+        tick
+        expect shared signedIn=1 approved=12.50£ pending=€3.00 verifyNumber=7 mainDone=1 mainRunning=0
+        expect tab button18=12.50£ button19=€3.00
+        start main
+        wait-idle
+        expect-requests pwd_change_verify.php* check_version.php?PID=QLBY
+        expect-file get_merchant.txt served
     )",
         {{"first", "", "", "test@example.com", "secret", "test%40example.com", kSecret,
-          kStats + "1&t=test%40example.com" + kClient, "test@example.com"},
-         {"pre-filled", "demo@example.com", kCashback, "", "", "demo%40example.com", kCashback, "", "demo@example.com"},
+          kStats + "1&t=test%40example.com" + kClient, "test@example.com", "signedIn=0", ""},
+         {"pre-filled", "demo@example.com", kCashback, "", "", "demo%40example.com", kCashback, "", "demo@example.com",
+          "signedIn=0", "set reg password=md5(changed)"},
          {"another e-mail, if only by case", "demo@example.com", kCashback, "Demo@example.com", "cashback",
           "Demo%40example.com", kCashback,
           kStats + "0&t=demo%40example.com" + kClient + " " + kStats + "1&t=Demo%40example.com" + kClient,
-          "Demo@example.com"}});
+          "Demo@example.com", "signedIn=1 approved=old pending=old", ""}});
 }
 
 // Every other way out leaves the stored account alone; the dialog or the toolbar says why, or goes on (sign-up
@@ -55,14 +69,18 @@ TEST_F(Dialog, ARefusedOrAbandonedSignInStoresNothingAndTheToolbarFollowsUp)
         expect-navigations {7}
         expect reg email=demo@example.com password=d943641d1ed7d29e955f36d6327ead93
     )",
-        {{"already registered", "signedIn=0", "scenario?set=reject&reply=0", "1",
+        {{"already registered (a line end after)", "signedIn=0", "scenario?set=reject&reply=0%0d%0a", "1",
           "answer Error yes \"You are already registered with Quillbury.*\"", "cashback_verify.php*",
           "https://www.quillbury.co.uk/get_password/"},
          {"not registered", "signedIn=0", "scenario?set=reject&reply=2", "1",
           "answer Error yes \"You must be registered in order to take advantage of cashback. Click YES to register.\"",
           "cashback_verify.php*", "register/"},
-         {"empty answer", "signedIn=0", "scenario?set=reject&reply=", "1",
+         {"empty answer", "signedIn=0", "scenario?set=reject&reply=%0d%0a", "1",
           "answer Error ok \"An incorrect email address or password has been used.\"", "cashback_verify.php*", ""},
+         {"a network's sign-in page", "signedIn=0",
+          "scenario?set=reply&path=cashback_verify&text=%20%3Chtml%3E%3Cform%3ESign%20in%7C%3C/form%3E%3C/html%3E", "1",
+          "answer Error ok \"The server could not be reached at the moment. Please try again later.\"",
+          "cashback_verify.php*", ""},
          {"no answer", "signedIn=0", "scenario?set=drop&path=cashback_verify", "1",
           "answer Error ok \"The server could not be reached at the moment. Please try again later.\"",
           "cashback_verify.php* cashback_verify.php* cashback_verify.php*", ""},
