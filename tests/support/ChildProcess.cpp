@@ -12,8 +12,11 @@ std::wstring ChildRole()
 DWORD RunThisProgramAsChild(const std::wstring& test, const std::wstring& role,
                             const std::vector<std::wstring>& dropped)
 {
+    // QB_OTHER_PROGRAM names this program's build for the other bitness, for runs of two browser processes
+    // of one user side by side.
     wchar_t program[MAX_PATH];
-    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    if (!GetEnvironmentVariableW(L"QB_OTHER_PROGRAM", program, MAX_PATH))
+        GetModuleFileNameW(nullptr, program, MAX_PATH);
     std::wstring commandLine = L"\"" + std::wstring(program) + L"\" --gtest_filter=" + test;
 
     std::wstring environment = L"QB_CHILD_ROLE=" + role;

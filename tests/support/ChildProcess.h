@@ -10,7 +10,7 @@
 // The role this process was started with (empty in the first process).
 std::wstring ChildRole();
 
-// Starts this program with --gtest_filter=`test` and QB_CHILD_ROLE=`role`, without the environment
+// Starts this program (or the one QB_OTHER_PROGRAM names) with --gtest_filter=`test` and QB_CHILD_ROLE=`role`, without the environment
 // variables named in `dropped` (case-insensitive names); returns its exit code, or 1000+ when it could not
 // be started or did not end within a minute.
 DWORD RunThisProgramAsChild(const std::wstring& test, const std::wstring& role,

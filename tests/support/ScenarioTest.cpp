@@ -515,7 +515,8 @@ void ScenarioTest::SetUpTestSuite()
 
 void ScenarioTest::SetUp()
 {
-    ResetStage();
+    if (ChildRole().empty()) // a second process joins the first one's stage
+        ResetStage();
     SetEventLogWriterForTesting(
         [](DWORD, const std::array<std::wstring, 3>& strings)
         {
