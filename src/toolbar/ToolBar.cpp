@@ -245,37 +245,47 @@ int ToolBar::AddImages(HBITMAP image, HBITMAP mask)
 
 int ToolBar::AddButton(const std::wstring& text, const std::wstring& tooltip, int image, BYTE style)
 {
-    INT_PTR stringIndex = 0;
-    if (!text.empty())
-    {
-        std::vector<wchar_t> strings(text.begin(), text.end());
-        strings.push_back(L'\0');
-        strings.push_back(L'\0');
-        stringIndex = SendMessageW(toolbarWindow, TB_ADDSTRINGW, 0, reinterpret_cast<LPARAM>(strings.data()));
-    }
-    TBBUTTON button{};
-    button.iBitmap = image;
-    button.idCommand = nextCommandId++;
-    button.fsState = TBSTATE_ENABLED;
-    button.fsStyle = style;
-    button.iString = stringIndex;
-    if (!SendMessageW(toolbarWindow, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button)))
-        RaiseLastError(kAddButtonLine);
-    if (!tooltip.empty())
-        tooltips.emplace(button.idCommand, tooltip); // an existing entry is kept
-    return button.idCommand;
+    return AddItems({{text.c_str(), tooltip.c_str(), image, style}});
 }
 
 int ToolBar::AddSeparator(int width)
 {
-    TBBUTTON button{};
-    button.iBitmap = width;
-    button.idCommand = nextCommandId++;
-    button.fsState = TBSTATE_ENABLED;
-    button.fsStyle = BTNS_SEP;
-    if (!SendMessageW(toolbarWindow, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button)))
+    return AddItems({{nullptr, nullptr, width, BTNS_SEP}});
+}
+
+int ToolBar::AddItems(const std::vector<ToolBarItem>& items)
+{
+    const auto hasText = [](const ToolBarItem& item)
+    { return (item.style & BTNS_SEP) == 0 && item.text && *item.text; };
+    // The texts as one list ("a\0b\0\0"); the control numbers them from the index it answers.
+    std::vector<wchar_t> strings;
+    for (const ToolBarItem& item : items)
+        if (hasText(item))
+            strings.insert(strings.end(), item.text, item.text + wcslen(item.text) + 1);
+    INT_PTR nextString = 0;
+    if (!strings.empty())
+    {
+        strings.push_back(L'\0');
+        nextString = SendMessageW(toolbarWindow, TB_ADDSTRINGW, 0, reinterpret_cast<LPARAM>(strings.data()));
+    }
+    const int first = nextCommandId;
+    std::vector<TBBUTTON> buttons(items.size());
+    for (size_t i = 0; i < items.size(); ++i)
+    {
+        TBBUTTON& button = buttons[i];
+        button.iBitmap = items[i].image;
+        button.idCommand = first + static_cast<int>(i);
+        button.fsState = TBSTATE_ENABLED;
+        button.fsStyle = items[i].style;
+        button.iString = hasText(items[i]) ? nextString++ : 0;
+    }
+    if (!SendMessageW(toolbarWindow, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data())))
         RaiseLastError(kAddButtonLine);
-    return button.idCommand;
+    nextCommandId = first + static_cast<int>(items.size());
+    for (size_t i = 0; i < items.size(); ++i)
+        if ((items[i].style & BTNS_SEP) == 0 && items[i].tooltip && *items[i].tooltip)
+            tooltips.emplace(first + static_cast<int>(i), items[i].tooltip); // an existing entry is kept
+    return first;
 }
 
 RECT ToolBar::ItemRect(int commandId) const

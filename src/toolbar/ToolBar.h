@@ -36,6 +36,16 @@ struct LogoButtonInfo
     int hasDropDown = 1;
 };
 
+// One button or separator for ToolBar::AddItems: a separator when `style` has BTNS_SEP (`image` is then its
+// width in pixels, 0 for the control's default).
+struct ToolBarItem
+{
+    const wchar_t* text;    // null or empty: no text
+    const wchar_t* tooltip; // null or empty: no tooltip
+    int image;
+    BYTE style;
+};
+
 // Fills the record with bitmap 123 (scaled by the horizontal display factor), command id 1, no drop-down,
 // and the "Webdings" arrow font.
 void InitLogoButtonInfo(LogoButtonInfo& info);
@@ -57,6 +67,9 @@ public:
     int AddButton(const std::wstring& text, const std::wstring& tooltip, int image, BYTE style);
     // A separator `width` pixels wide (0: the control's default); its command id.
     int AddSeparator(int width);
+    // The items in one go: their texts in one string list and their buttons in one list, so the control lays
+    // itself out once rather than once per item. The command id of the first; the others follow.
+    int AddItems(const std::vector<ToolBarItem>& items);
     HWND AddEditBox(int width);
     // Takes the record; null adds nothing and returns null.
     HWND SetLogoButton(std::unique_ptr<LogoButtonInfo> info);
