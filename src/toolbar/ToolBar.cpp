@@ -103,7 +103,7 @@ void toolbar_detail::DestroyImageList(HIMAGELIST list) noexcept
     ImageList_Destroy(list);
 }
 
-void CopyTooltip(const std::wstring& text, wchar_t* buffer, int room) noexcept
+void CopyTooltip(std::wstring_view text, wchar_t* buffer, int room) noexcept
 {
     if (!buffer || room <= 0)
         return;
@@ -128,13 +128,7 @@ void InitLogoButtonInfo(LogoButtonInfo& info)
         info.width = Scaled(bitmap.bmWidth, Scale().horizontal);
         info.height = Scaled(bitmap.bmHeight, Scale().horizontal);
     }
-    LOGFONTW font{};
-    font.lfHeight = 17;
-    font.lfWeight = FW_NORMAL;
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfQuality = NONANTIALIASED_QUALITY;
-    wcscpy_s(font.lfFaceName, L"Webdings");
-    info.font.Reset(CreateFontIndirectW(&font));
+    // Without a drop-down there is no arrow to draw, so no arrow font is made (one GDI object less per tab).
 }
 
 ToolBar::ToolBar(HWND parent, int padding, const std::wstring& toolbarName)
@@ -243,11 +237,6 @@ int ToolBar::AddImages(HBITMAP image, HBITMAP mask)
     return first;
 }
 
-int ToolBar::AddButton(const std::wstring& text, const std::wstring& tooltip, int image, BYTE style)
-{
-    return AddItems({{text.c_str(), tooltip.c_str(), image, style}});
-}
-
 int ToolBar::AddSeparator(int width)
 {
     return AddItems({{nullptr, nullptr, width, BTNS_SEP}});
@@ -297,14 +286,16 @@ RECT ToolBar::ItemRect(int commandId) const
 
 void ToolBar::AssignIconTitleFont(HWND window, int line)
 {
-    LOGFONTW font{};
-    if (!SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0))
-        RaiseLastError(line);
-    FontHandle handle(CreateFontIndirectW(&font));
-    if (!handle)
-        RaiseLastError(kFontLine);
-    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(handle.Get()), TRUE);
-    childFonts.push_back(std::move(handle));
+    if (!childFont)
+    {
+        LOGFONTW font{};
+        if (!SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0))
+            RaiseLastError(line);
+        childFont.Reset(CreateFontIndirectW(&font));
+        if (!childFont)
+            RaiseLastError(kFontLine);
+    }
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(childFont.Get()), TRUE);
 }
 
 HWND ToolBar::AddEditBox(int width)
