@@ -11,6 +11,7 @@
 #include "module/Module.h"
 #include "module/ProcessObjects.h"
 #include "resources/resource.h"
+#include "toolbar/LogoBitmap.h"
 #include "toolbar/Theme.h"
 
 namespace
@@ -115,14 +116,14 @@ void CopyTooltip(std::wstring_view text, wchar_t* buffer, int room) noexcept
 void InitLogoButtonInfo(LogoButtonInfo& info)
 {
     info.font.Reset();
-    info.bitmap.Reset();
+    info.bitmap = nullptr;
     info.commandId = -1;
     info.hasDropDown = 1;
-    info.bitmap.Reset(LoadModuleBitmap(IDB_LOGO));
+    info.bitmap = LogoBitmap();
     info.commandId = 1;
     info.hasDropDown = 0;
     BITMAP bitmap{};
-    if (info.bitmap && GetObjectW(info.bitmap.Get(), sizeof(bitmap), &bitmap))
+    if (info.bitmap && GetObjectW(info.bitmap, sizeof(bitmap), &bitmap))
     {
         // The horizontal factor for both sides, as the logo was always drawn.
         info.width = Scaled(bitmap.bmWidth, Scale().horizontal);
@@ -598,6 +599,6 @@ void ToolBar::DrawLogo(const DRAWITEMSTRUCT& item)
     GetClientRect(item.hwndItem, &client);
     const UINT flags = DST_BITMAP | ((item.itemState & ODS_DISABLED) ? DSS_DISABLED : 0);
     const int height = item.rcItem.bottom - item.rcItem.top;
-    DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(logo->bitmap.Get()), 0, client.left + 5,
-               item.rcItem.top + (height - logo->height) / 2, logo->width, logo->height, flags);
+    DrawLogoBitmap(dc, client.left + 5, item.rcItem.top + (height - logo->height) / 2, logo->width, logo->height,
+                   flags);
 }

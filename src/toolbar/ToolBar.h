@@ -30,7 +30,7 @@ using ImageListHandle = GenericScopedHandle<HIMAGELIST, &toolbar_detail::Destroy
 struct LogoButtonInfo
 {
     FontHandle font;
-    BitmapHandle bitmap;
+    HBITMAP bitmap = nullptr; // the process's logo bitmap (LogoBitmap.h), not owned
     int commandId = -1;
     HWND window = nullptr;
     int width = 0;
