@@ -333,14 +333,14 @@ HWND ToolBar::SetLogoButton(std::unique_ptr<LogoButtonInfo> info)
         if (scope.IsActive())
             button =
                 CreateWindowExW(WS_EX_NOINHERITLAYOUT, L"Button", L"", 0x5001000B, rect.left, rect.top,
-                                rect.right - rect.left, rect.bottom, parentWindow, nullptr, ModuleInstance(), nullptr);
+                                rect.right - rect.left, rect.bottom, toolbarWindow, nullptr, ModuleInstance(), nullptr);
     }
     if (!button)
         RaiseLastError(kCreateLogoLine);
+    // Made inside the toolbar at once: a button tells whatever parent it has at the time, so unlike the edit
+    // box (which keeps telling the window it was made in) it needs no move from the band window.
     Subclass(button, LogoSubclassProc, kSubclassLine);
     AssignIconTitleFont(button, kFontLine);
-    if (!SetParent(button, toolbarWindow))
-        RaiseLastError(kSetParentLine);
     childWindows.insert(button);
     logo->window = button;
     return button;
