@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -82,4 +83,14 @@ inline double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+// The value below which `fraction` of the values lie (1.0: the largest).
+inline double Percentile(std::vector<double> values, double fraction)
+{
+    std::sort(values.begin(), values.end());
+    if (values.empty())
+        return 0.0;
+    const auto index = static_cast<size_t>(std::ceil(fraction * static_cast<double>(values.size())));
+    return values[std::min(index > 0 ? index - 1 : 0, values.size() - 1)];
 }

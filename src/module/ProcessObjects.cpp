@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "core/ActivationContext.h"
+#include "toolbar/LogoBitmap.h"
 #include "toolbar/Theme.h"
 
 namespace
@@ -26,6 +27,7 @@ ProcessObjects::ProcessObjects() : displayScale(ReadDisplayScale()) {}
 
 ProcessObjects::~ProcessObjects()
 {
+    ReleaseLogoBitmap();
     ReleaseThemeLibrary();
     ReleaseModuleActivationContext();
 }

@@ -27,14 +27,6 @@ constexpr wchar_t kMustRegisterText[] =
     L"You must be registered in order to take advantage of cashback. Click YES to register.";
 constexpr wchar_t kZeroCashback[] = L"\u00a3 0.00";
 
-struct Item
-{
-    const wchar_t* text;
-    const wchar_t* tooltip;
-    int image;
-    BYTE style;
-};
-
 constexpr BYTE kShowText = BTNS_AUTOSIZE | BTNS_SHOWTEXT;
 constexpr BYTE kDropDown = kShowText | BTNS_WHOLEDROPDOWN;
 
@@ -55,36 +47,28 @@ SearchToolBar::SearchToolBar(BandServices& band, HWND parent)
     logoWindow = SetLogoButton(std::move(logoInfo));
     searchBox = AddEditBox(static_cast<int>(200.0f * horizontal));
 
-    const Item items[] = {
+    constexpr ToolBarItem kSeparator{nullptr, nullptr, 0, BTNS_SEP};
+    AddItems({
         {L"Search", L"Search Quillbury", 2, kShowText},
-        {nullptr, nullptr, 0, 0},
+        kSeparator,
         {L"My Account", L"My Account", 3, kShowText},
-        {nullptr, nullptr, 0, 0},
+        kSeparator,
         {L"Offers", L"Offers available for the current website at Quillbury", 10, kDropDown},
         {L"Vouchers", L"Vouchers available for the current website at Quillbury", 12, kDropDown},
-        {nullptr, nullptr, 0, 0},
+        kSeparator,
         {L"Hot Deals", L"Check hottest shops, vouchers and offers at Quillbury", 14, kDropDown},
         {L"Free Cashback", L"Free Cashback", 13, kShowText},
-        {nullptr, nullptr, 0, 0},
+        kSeparator,
         {L"Twitter", L"Follow us on Twitter", 1, kShowText},
         {L"Facebook", L"Like us on Facebook", 0, kShowText},
-        {nullptr, nullptr, 0, 0},
+        kSeparator,
         {L"Settings", L"Enter username and password", 5, kShowText},
-        {nullptr, nullptr, 0, 0},
+        kSeparator,
         {L"Approved Cashback", L"Quick view of your approved cashback", 15, kShowText},
         {L"Pending Cashback", L"Quick view of your pending cashback", 16, kShowText},
-    };
-    for (const Item& item : items)
-    {
-        if (!item.text)
-        {
-            AddSeparator(0);
-            continue;
-        }
-        const int id = AddButton(item.text, item.tooltip, item.image, item.style);
-        if (id == kApprovedCashback || id == kPendingCashback)
-            SetButtonText(id, kZeroCashback);
-    }
+    });
+    SetButtonText(kApprovedCashback, kZeroCashback);
+    SetButtonText(kPendingCashback, kZeroCashback);
 
     RECT last{};
     SendMessageW(Window(), TB_GETRECT, kPendingCashback, reinterpret_cast<LPARAM>(&last));

@@ -11,6 +11,7 @@
 #include "module/Module.h"
 #include "module/ProcessObjects.h"
 #include "resources/resource.h"
+#include "toolbar/LogoBitmap.h"
 #include "toolbar/Theme.h"
 
 namespace
@@ -25,7 +26,6 @@ constexpr int kAddButtonLine = 106;
 constexpr int kCreateEditLine = 107;
 constexpr int kCreateLogoLine = 108;
 constexpr int kFontLine = 109;
-constexpr int kSetParentLine = 110;
 
 [[noreturn]] void RaiseLastError(int line)
 {
@@ -103,7 +103,7 @@ void toolbar_detail::DestroyImageList(HIMAGELIST list) noexcept
     ImageList_Destroy(list);
 }
 
-void CopyTooltip(const std::wstring& text, wchar_t* buffer, int room) noexcept
+void CopyTooltip(std::wstring_view text, wchar_t* buffer, int room) noexcept
 {
     if (!buffer || room <= 0)
         return;
@@ -115,26 +115,20 @@ void CopyTooltip(const std::wstring& text, wchar_t* buffer, int room) noexcept
 void InitLogoButtonInfo(LogoButtonInfo& info)
 {
     info.font.Reset();
-    info.bitmap.Reset();
+    info.bitmap = nullptr;
     info.commandId = -1;
     info.hasDropDown = 1;
-    info.bitmap.Reset(LoadModuleBitmap(IDB_LOGO));
+    info.bitmap = LogoBitmap();
     info.commandId = 1;
     info.hasDropDown = 0;
     BITMAP bitmap{};
-    if (info.bitmap && GetObjectW(info.bitmap.Get(), sizeof(bitmap), &bitmap))
+    if (info.bitmap && GetObjectW(info.bitmap, sizeof(bitmap), &bitmap))
     {
         // The horizontal factor for both sides, as the logo was always drawn.
         info.width = Scaled(bitmap.bmWidth, Scale().horizontal);
         info.height = Scaled(bitmap.bmHeight, Scale().horizontal);
     }
-    LOGFONTW font{};
-    font.lfHeight = 17;
-    font.lfWeight = FW_NORMAL;
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfQuality = NONANTIALIASED_QUALITY;
-    wcscpy_s(font.lfFaceName, L"Webdings");
-    info.font.Reset(CreateFontIndirectW(&font));
+    // Without a drop-down there is no arrow to draw, so no arrow font is made (one GDI object less per tab).
 }
 
 ToolBar::ToolBar(HWND parent, int padding, const std::wstring& toolbarName)
@@ -243,39 +237,44 @@ int ToolBar::AddImages(HBITMAP image, HBITMAP mask)
     return first;
 }
 
-int ToolBar::AddButton(const std::wstring& text, const std::wstring& tooltip, int image, BYTE style)
-{
-    INT_PTR stringIndex = 0;
-    if (!text.empty())
-    {
-        std::vector<wchar_t> strings(text.begin(), text.end());
-        strings.push_back(L'\0');
-        strings.push_back(L'\0');
-        stringIndex = SendMessageW(toolbarWindow, TB_ADDSTRINGW, 0, reinterpret_cast<LPARAM>(strings.data()));
-    }
-    TBBUTTON button{};
-    button.iBitmap = image;
-    button.idCommand = nextCommandId++;
-    button.fsState = TBSTATE_ENABLED;
-    button.fsStyle = style;
-    button.iString = stringIndex;
-    if (!SendMessageW(toolbarWindow, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button)))
-        RaiseLastError(kAddButtonLine);
-    if (!tooltip.empty())
-        tooltips.emplace(button.idCommand, tooltip); // an existing entry is kept
-    return button.idCommand;
-}
-
 int ToolBar::AddSeparator(int width)
 {
-    TBBUTTON button{};
-    button.iBitmap = width;
-    button.idCommand = nextCommandId++;
-    button.fsState = TBSTATE_ENABLED;
-    button.fsStyle = BTNS_SEP;
-    if (!SendMessageW(toolbarWindow, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button)))
+    return AddItems({{nullptr, nullptr, width, BTNS_SEP}});
+}
+
+int ToolBar::AddItems(const std::vector<ToolBarItem>& items)
+{
+    const auto hasText = [](const ToolBarItem& item)
+    { return (item.style & BTNS_SEP) == 0 && item.text && *item.text; };
+    // The texts as one list ("a\0b\0\0"); the control numbers them from the index it answers.
+    std::vector<wchar_t> strings;
+    for (const ToolBarItem& item : items)
+        if (hasText(item))
+            strings.insert(strings.end(), item.text, item.text + wcslen(item.text) + 1);
+    INT_PTR nextString = 0;
+    if (!strings.empty())
+    {
+        strings.push_back(L'\0');
+        nextString = SendMessageW(toolbarWindow, TB_ADDSTRINGW, 0, reinterpret_cast<LPARAM>(strings.data()));
+    }
+    const int first = nextCommandId;
+    std::vector<TBBUTTON> buttons(items.size());
+    for (size_t i = 0; i < items.size(); ++i)
+    {
+        TBBUTTON& button = buttons[i];
+        button.iBitmap = items[i].image;
+        button.idCommand = first + static_cast<int>(i);
+        button.fsState = TBSTATE_ENABLED;
+        button.fsStyle = items[i].style;
+        button.iString = hasText(items[i]) ? nextString++ : 0;
+    }
+    if (!SendMessageW(toolbarWindow, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data())))
         RaiseLastError(kAddButtonLine);
-    return button.idCommand;
+    nextCommandId = first + static_cast<int>(items.size());
+    for (size_t i = 0; i < items.size(); ++i)
+        if ((items[i].style & BTNS_SEP) == 0 && items[i].tooltip && *items[i].tooltip)
+            tooltips.emplace(first + static_cast<int>(i), items[i].tooltip); // an existing entry is kept
+    return first;
 }
 
 RECT ToolBar::ItemRect(int commandId) const
@@ -287,14 +286,16 @@ RECT ToolBar::ItemRect(int commandId) const
 
 void ToolBar::AssignIconTitleFont(HWND window, int line)
 {
-    LOGFONTW font{};
-    if (!SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0))
-        RaiseLastError(line);
-    FontHandle handle(CreateFontIndirectW(&font));
-    if (!handle)
-        RaiseLastError(kFontLine);
-    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(handle.Get()), TRUE);
-    childFonts.push_back(std::move(handle));
+    if (!childFont)
+    {
+        LOGFONTW font{};
+        if (!SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0))
+            RaiseLastError(line);
+        childFont.Reset(CreateFontIndirectW(&font));
+        if (!childFont)
+            RaiseLastError(kFontLine);
+    }
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(childFont.Get()), TRUE);
 }
 
 HWND ToolBar::AddEditBox(int width)
@@ -305,15 +306,16 @@ HWND ToolBar::AddEditBox(int width)
         const ActivationScope scope;
         if (scope.IsActive())
             edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"Edit", nullptr, 0x50010180, rect.left, rect.top + 1,
-                                   rect.right - rect.left, rect.bottom - rect.top - 2, parentWindow, nullptr,
+                                   rect.right - rect.left, rect.bottom - rect.top - 2, toolbarWindow, nullptr,
                                    ModuleInstance(), nullptr);
     }
     if (!edit)
         RaiseLastError(kCreateEditLine);
+    // Made inside the toolbar at once (moving a window there afterwards costs a tab a few milliseconds and
+    // pages of memory under Wine). What the box tells its parent reaches the band window all the same: the
+    // toolbar hands its children's commands on to its own parent.
     Subclass(edit, ToolbarSubclassProc, kSubclassLine);
     AssignIconTitleFont(edit, kFontLine);
-    if (!SetParent(edit, toolbarWindow))
-        RaiseLastError(kSetParentLine);
     childWindows.insert(edit);
     return edit;
 }
@@ -331,14 +333,12 @@ HWND ToolBar::SetLogoButton(std::unique_ptr<LogoButtonInfo> info)
         if (scope.IsActive())
             button =
                 CreateWindowExW(WS_EX_NOINHERITLAYOUT, L"Button", L"", 0x5001000B, rect.left, rect.top,
-                                rect.right - rect.left, rect.bottom, parentWindow, nullptr, ModuleInstance(), nullptr);
+                                rect.right - rect.left, rect.bottom, toolbarWindow, nullptr, ModuleInstance(), nullptr);
     }
     if (!button)
         RaiseLastError(kCreateLogoLine);
     Subclass(button, LogoSubclassProc, kSubclassLine);
     AssignIconTitleFont(button, kFontLine);
-    if (!SetParent(button, toolbarWindow))
-        RaiseLastError(kSetParentLine);
     childWindows.insert(button);
     logo->window = button;
     return button;
@@ -597,6 +597,6 @@ void ToolBar::DrawLogo(const DRAWITEMSTRUCT& item)
     GetClientRect(item.hwndItem, &client);
     const UINT flags = DST_BITMAP | ((item.itemState & ODS_DISABLED) ? DSS_DISABLED : 0);
     const int height = item.rcItem.bottom - item.rcItem.top;
-    DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(logo->bitmap.Get()), 0, client.left + 5,
-               item.rcItem.top + (height - logo->height) / 2, logo->width, logo->height, flags);
+    DrawLogoBitmap(dc, client.left + 5, item.rcItem.top + (height - logo->height) / 2, logo->width, logo->height,
+                   flags);
 }

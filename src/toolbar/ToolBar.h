@@ -13,6 +13,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Errors.h"
@@ -24,11 +25,12 @@ void DestroyImageList(HIMAGELIST list) noexcept;
 } // namespace toolbar_detail
 using ImageListHandle = GenericScopedHandle<HIMAGELIST, &toolbar_detail::DestroyImageList>;
 
-// The logo button: its picture, the font of its drop-down arrow, and its size.
+// The logo button: its picture, the font of its drop-down arrow ("Webdings", 17 px; only with a drop-down),
+// and its size.
 struct LogoButtonInfo
 {
     FontHandle font;
-    BitmapHandle bitmap;
+    HBITMAP bitmap = nullptr; // the process's logo bitmap (LogoBitmap.h), not owned
     int commandId = -1;
     HWND window = nullptr;
     int width = 0;
@@ -36,8 +38,18 @@ struct LogoButtonInfo
     int hasDropDown = 1;
 };
 
-// Fills the record with bitmap 123 (scaled by the horizontal display factor), command id 1, no drop-down,
-// and the "Webdings" arrow font.
+// One button or separator for ToolBar::AddItems: a separator when `style` has BTNS_SEP (`image` is then its
+// width in pixels, 0 for the control's default).
+struct ToolBarItem
+{
+    const wchar_t* text;    // null or empty: no text
+    const wchar_t* tooltip; // null or empty: no tooltip; kept by pointer, so a literal (static storage)
+    int image;
+    BYTE style;
+};
+
+// Fills the record with bitmap 123 (scaled by the horizontal display factor), command id 1 and no drop-down
+// (so no "Webdings" arrow font).
 void InitLogoButtonInfo(LogoButtonInfo& info);
 
 class ToolBar
@@ -53,10 +65,11 @@ public:
     // Bitmaps 113 and 115 added to the image list; the index of the first image.
     int LoadButtonImages();
     int AddImages(HBITMAP image, HBITMAP mask);
-    // A button; its command id (its position in the toolbar plus one).
-    int AddButton(const std::wstring& text, const std::wstring& tooltip, int image, BYTE style);
     // A separator `width` pixels wide (0: the control's default); its command id.
     int AddSeparator(int width);
+    // The items in one go: their texts in one string list and their buttons in one list, so the control lays
+    // itself out once rather than once per item. The command id of the first; the others follow.
+    int AddItems(const std::vector<ToolBarItem>& items);
     HWND AddEditBox(int width);
     // Takes the record; null adds nothing and returns null.
     HWND SetLogoButton(std::unique_ptr<LogoButtonInfo> info);
@@ -95,14 +108,14 @@ private:
     HWND toolbarWindow = nullptr;
     HWND parentWindow = nullptr;
     ImageListHandle imageList;
-    std::map<int, std::wstring> tooltips;
+    std::map<int, const wchar_t*> tooltips;
     int nextCommandId = 1;
     int barPadding = 0;
     std::set<HWND> childWindows;
     std::wstring name;
     std::unique_ptr<LogoButtonInfo> logo;
-    std::vector<FontHandle> childFonts; // live as long as the controls that use them
+    FontHandle childFont; // of the edit box and the logo button; lives as long as they do
 };
 
 // Copies `text` into a buffer of `room` characters, cut to room - 1 and terminated.
-void CopyTooltip(const std::wstring& text, wchar_t* buffer, int room) noexcept;
+void CopyTooltip(std::wstring_view text, wchar_t* buffer, int room) noexcept;
