@@ -154,6 +154,22 @@ std::shared_ptr<const ShopTable> LoadTable(const std::wstring& path)
         return parsed.Table();
     return Cache().Publish(path, *stamp, parsed.Table());
 }
+
+std::wstring TemporaryPathBeside(const std::wstring& path)
+{
+    return path + L"." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(GetCurrentThreadId()) +
+           L".tmp";
+}
+
+bool WriteWholeFile(const std::wstring& path, const unsigned char* bytes, uint32_t count)
+{
+    const KernelHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    DWORD written = 0;
+    return WriteFile(file.Get(), bytes, count, &written, nullptr) && written == count;
+}
 } // namespace
 
 std::wstring SystemHostOfAddress(const std::wstring& address)
@@ -177,4 +193,16 @@ void LoadShopList(ShopList& list, const std::wstring& path)
 {
     list.Append(LoadTable(path));
     list.SetLoaded();
+}
+
+bool StoreShopListFile(const std::wstring& path, const unsigned char* bytes, uint32_t count)
+{
+    const std::wstring temporary = TemporaryPathBeside(path);
+    if (!WriteWholeFile(temporary, bytes, count) ||
+        !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    {
+        DeleteFileW(temporary.c_str());
+        return false;
+    }
+    return true;
 }

@@ -2,6 +2,7 @@
 // copy among the toolbars of a process that load the same unchanged file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "toolbar/ShopList.h"
@@ -20,3 +21,8 @@
 // while the file keeps its size and last-write time, share one immutable parsed table, freed with the last list
 // that holds it. Any thread. Throws std::bad_alloc, or std::length_error for a list too large to index.
 void LoadShopList(ShopList& list, const std::wstring& path);
+
+// Writes the bytes as the list at `path`: into a temporary file beside it ("<path>.<process>.<thread>.tmp"),
+// which then replaces the list. False when it could not be written or could not replace the list; the old list
+// is kept then and the temporary file removed.
+[[nodiscard]] bool StoreShopListFile(const std::wstring& path, const unsigned char* bytes, uint32_t count);
