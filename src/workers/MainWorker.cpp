@@ -140,6 +140,7 @@ void MainWorker(const WorkerContext& context)
     VerifyAccount(nonce, key.ReadString(L"email"), key.ReadString(L"password"));
 
     const std::wstring listPath = DataFilePath(kShopListFileName);
+    RemoveLeftoverListFiles(listPath);
     if (IsWrittenToday(listPath))
         *context.done = 1;
     else
