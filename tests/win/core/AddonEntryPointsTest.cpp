@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
+#include "ProcessResources.h"
 #include "core/ComHelper.h"
 #include "module/Guids.h"
 #include "settings/AccountStore.h"
 #include "settings/Registry.h"
 #include "settings/VistaSupport.h"
 #include "support/AddonRegistration.h"
+#include "support/ChildProcess.h"
 
 namespace
 {
@@ -166,5 +168,24 @@ TEST(AddonEntryPoints, RegisterConsumesTheSearchProviderFlagOnlyWhenItIsExactlyT
         EXPECT_EQ(Export("DllRegisterServer")(), S_OK) << "this prefix has no search-provider service: no failure";
         EXPECT_EQ(settings.ReadString(L"setdefaultsearchprovider"), after) << flag;
     }
+}
+
+// This program started again loads the library and has it told that the process ends: what it built stays
+// (its handles too), as the process's other threads were stopped wherever they were.
+TEST(ProcessExitChild, LeavesTheLibrarysObjects)
+{
+    const HMODULE library = LoadLibraryW(AddonPath().c_str());
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        reinterpret_cast<const BYTE*>(library) + reinterpret_cast<const IMAGE_DOS_HEADER*>(library)->e_lfanew);
+    const auto entry = reinterpret_cast<BOOL(WINAPI*)(HINSTANCE, DWORD, void*)>(
+        reinterpret_cast<const BYTE*>(library) + headers->OptionalHeader.AddressOfEntryPoint);
+    const DWORD handles = TakeResourceSnapshot(false).handles;
+    entry(library, DLL_PROCESS_DETACH, reinterpret_cast<void*>(1));
+    EXPECT_EQ(TakeResourceSnapshot(false).handles, handles);
+}
+
+TEST(AddonEntryPoints, LeaveTheirObjectsAtProcessExit)
+{
+    EXPECT_EQ(RunThisProgramAsChild(L"ProcessExitChild.*", L"exit"), 0u);
 }
 } // namespace
