@@ -91,17 +91,15 @@ TEST(AccountStore, ReadsIniValuesOf255CharactersAtMostAndUpgradesAPlainPasswordO
     }
 }
 
-TEST(DataFolder, IsBelowTheLowIntegrityFolderAlsoWhenTheActivationContextCannotBeMade)
+// Also when the add-on's activation context cannot be made (this module has no manifest).
+TEST(DataFolder, IsBelowTheLowIntegrityFolder)
 {
-    const HMODULE withoutManifest = GetModuleHandleW(L"kernel32.dll");
-    ASSERT_FALSE(FindResourceW(withoutManifest, MAKEINTRESOURCEW(2), RT_MANIFEST));
-    for (const HMODULE module : {GetModuleHandleW(nullptr), withoutManifest})
+    for (const HMODULE module : {GetModuleHandleW(L"kernel32.dll"), GetModuleHandleW(nullptr)})
     {
         SetModuleInstance(module);
         ReleaseModuleActivationContext();
         EXPECT_TRUE(DataFilePath(L"x").ends_with(L"\\AppData\\LocalLow\\Quillbury\\Toolbar\\x")) << module;
     }
-    SetModuleInstance(GetModuleHandleW(nullptr));
     ReleaseModuleActivationContext();
 }
 
@@ -128,6 +126,7 @@ TEST(SharedState, BlockAndAccountLockBelongToThisUserAloneAndTheBlockStandsInWhe
     EXPECT_EQ(RunThisProgramAsChild(L"SharedStateChild.*", L"second"), 0u);
     EXPECT_EQ(LoadSharedText(Shared().pendingText), std::wstring(24, L'p')) << "cut to its field";
     EXPECT_EQ(Shared().noticeText[0] + Shared().reserved, L'n') << "the notice is left whole, the reserved word zero";
+    // The block and the account lock grant this user alone.
     const AccountWriteLock held;
     const KernelHandle lock(OpenMutexW(READ_CONTROL, FALSE, L"Quillbury_AccountWriteLock"));
     KernelHandle token;
@@ -138,14 +137,12 @@ TEST(SharedState, BlockAndAccountLockBelongToThisUserAloneAndTheBlockStandsInWhe
     for (const HANDLE object : {Process().sharedState.Mapping(), lock.Get()})
     {
         PACL dacl = nullptr;
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        ASSERT_EQ(GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
-                                  &descriptor),
-                  0u);
-        const LocalMemory freed(descriptor);
+        LocalMemory descriptor;
         ACCESS_ALLOWED_ACE* ace = nullptr;
-        ASSERT_TRUE(dacl && dacl->AceCount == 1 && GetAce(dacl, 0, reinterpret_cast<void**>(&ace)));
-        EXPECT_TRUE(EqualSid(&ace->SidStart, reinterpret_cast<TOKEN_USER*>(user)->User.Sid)) << "this user alone";
+        ASSERT_TRUE(GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                    nullptr, descriptor.Receive()) == 0 &&
+                    dacl && dacl->AceCount == 1 && GetAce(dacl, 0, reinterpret_cast<void**>(&ace)));
+        EXPECT_TRUE(EqualSid(&ace->SidStart, reinterpret_cast<TOKEN_USER*>(user)->User.Sid));
     }
 }
 } // namespace

@@ -1,5 +1,6 @@
 // The add-on against a service that misbehaves: connections dropped or reset, answers that stall before the
-// headers or inside the body, garbage instead of HTTP, a header line that never ends, a 50 MB body.
+// headers or inside the body, garbage instead of HTTP, a header line that never ends, a 50 MB body. (The main
+// worker meets the same in the worker scenarios.)
 #include <windows.h>
 
 #include <chrono>
@@ -56,35 +57,6 @@ TEST(ClientFaults, GiveUpWithinTheTimeoutsAndFreeWhatWasRead)
 }
 
 using Faults = ScenarioTest;
-
-// The main worker with the shipped timeouts against a list download that stalls (three attempts of 3 s), sends
-// nothing usable or 50 MB: it ends, the account stores stay byte for byte, the old list stays unless a whole
-// new one came, no temporary file is left and what it read is freed.
-TEST_F(Faults, TheMainWorkerEndsAndKeepsTheStoresAndTheListWhole)
-{
-    const std::string old = "\"http://www.shop.example/|1000<br>old|1<br>\"";
-    RunRows(R"(
-        file config.ini "[config]\r\nemail=demo@example.com\r\npassword=d943641d1ed7d29e955f36d6327ead93\r\n"
-        set reg email=demo@example.com password=md5(cashback)
-        set shared signedIn=1
-        file get_merchant.txt "http://www.shop.example/|1000<br>old|1<br>"
-        file get_merchant.txt age=-24
-        service scenario?set={2}&path=get_merchant.php
-        resources mark
-        start main
-        wait-idle
-        resources back
-        expect shared mainDone={3}
-        expect-file get_merchant.txt {4}
-        expect-file config.ini "[config]\r\nemail=demo@example.com\r\npassword=d943641d1ed7d29e955f36d6327ead93\r\n"
-        expect reg email=demo@example.com password=md5(cashback)
-        expect-no-tmp
-    )",
-            {{"stall before the headers", "stall&seconds=3", "0", old},
-             {"stall inside the body", "stall&phase=body&sent=1000&seconds=3", "0", old},
-             {"endless header", "endless_header", "0", old},
-             {"50 MB", "huge", "1", "served"}});
-}
 
 // The Offers drop-down on a shop's page shows its empty menu under each fault, in time, and the shop's
 // offers once the service has recovered (the stalled row recovers within the drop-down's own attempts).
