@@ -27,6 +27,12 @@ void CreateUnicodeFile(const std::wstring& path)
     if (file)
         WriteFile(file.Get(), kByteOrderMark, sizeof kByteOrderMark, &written, nullptr);
 }
+
+// What this version stores: 32 lowercase hexadecimal digits.
+bool IsPasswordDigest(const std::wstring& text)
+{
+    return text.size() == 32 && text.find_first_not_of(L"0123456789abcdef") == std::wstring::npos;
+}
 } // namespace
 
 std::wstring ReadIniValue(const wchar_t* key)
@@ -78,8 +84,10 @@ void UpgradeSettings()
 {
     if (!ReadIniValue(L"version").empty())
         return;
+    // Without a version the file may also come from this version, written for a user no installer ran for
+    // (the toolbar's start runs this step for them): a digest is left as it is.
     const std::wstring plain = ReadIniValue(L"password");
-    if (!plain.empty())
+    if (!plain.empty() && !IsPasswordDigest(plain))
     {
         const std::wstring digest = PasswordDigest(plain);
         WriteIniValue(L"password", digest);

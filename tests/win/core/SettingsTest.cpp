@@ -76,6 +76,7 @@ TEST(AccountStore, ReadsIniValuesOf255CharactersAtMostAndUpgradesAPlainPasswordO
         {L"", L"secret", L"1.1.05 5ebe2294ecd0e0f08eab7690d2a6ee69", L"5ebe2294ecd0e0f08eab7690d2a6ee69"},
         {L"1.0.9", L"secret", L"1.0.9 secret", L"registry copy"},
         {L"", L"", L"1.1.05 ", L"registry copy"},
+        {L"", L"d943641d1ed7d29e955f36d6327ead93", L"1.1.05 d943641d1ed7d29e955f36d6327ead93", L"registry copy"},
     };
     for (const auto& [version, plain, iniAfter, registryAfter] : cases)
     {
