@@ -265,14 +265,13 @@ void RemoveLeftoverListFiles(const std::wstring& path)
     const size_t folderLength = path.find_last_of(L'\\') + 1;
     const size_t numberAt = path.size() - folderLength + 1; // past "<name>."
     WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileW((path + L".*.tmp").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
+    const FindHandle search(FindFirstFileW((path + L".*.tmp").c_str(), &found));
+    if (!search)
         return;
     do
     {
         const std::wstring name = found.cFileName;
         if (name.size() > numberAt && ProcessHasEnded(wcstoul(name.c_str() + numberAt, nullptr, 10)))
             DeleteFileW((path.substr(0, folderLength) + name).c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.Get(), &found));
 }
