@@ -91,6 +91,7 @@ inline void FreeCoTaskMem(void* memory) noexcept
 // The one place the handle kinds of the add-on are named.
 using KernelHandle = GenericScopedHandle<HANDLE, &CloseHandle>; // events, threads, files, mappings
 using KeyHandle = GenericScopedHandle<HKEY, &RegCloseKey>;
+using FindHandle = GenericScopedHandle<HANDLE, &FindClose>; // file searches
 using EventSourceHandle = GenericScopedHandle<HANDLE, &handle_release::CloseEventSource>;
 using HookHandle = GenericScopedHandle<HHOOK, &UnhookWindowsHookEx>;
 using BrushHandle = GenericScopedHandle<HBRUSH, &handle_release::FreeGdiObject>;

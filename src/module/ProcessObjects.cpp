@@ -1,6 +1,7 @@
 #include "module/ProcessObjects.h"
 
-#include <optional>
+#include <new>
+#include <utility>
 
 #include "core/ActivationContext.h"
 #include "toolbar/LogoBitmap.h"
@@ -8,7 +9,11 @@
 
 namespace
 {
-std::optional<ProcessObjects> objects;
+// Built in place and destroyed by DestroyProcessObjects alone. A static object would be destroyed by the
+// runtime on every detach, process exit included, where it would take locks and free libraries under the
+// loader lock after the other threads were stopped wherever they were.
+alignas(ProcessObjects) unsigned char storage[sizeof(ProcessObjects)];
+ProcessObjects* objects = nullptr;
 
 DisplayScale ReadDisplayScale() noexcept
 {
@@ -35,18 +40,19 @@ ProcessObjects::~ProcessObjects()
 bool InitializeProcessObjects() noexcept
 try
 {
-    objects.emplace();
+    DestroyProcessObjects();
+    objects = new (storage) ProcessObjects();
     return true;
 }
 catch (...)
 {
-    objects.reset();
     return false;
 }
 
 void DestroyProcessObjects() noexcept
 {
-    objects.reset();
+    if (objects)
+        std::exchange(objects, nullptr)->~ProcessObjects();
 }
 
 ProcessObjects& Process() noexcept

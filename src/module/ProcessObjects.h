@@ -38,7 +38,8 @@ public:
 
 // Builds the objects; false when one of them could not be built (the library then refuses to load).
 [[nodiscard]] bool InitializeProcessObjects() noexcept;
-// Destroys them in reverse order; safe to call when they were never built.
+// Destroys them in reverse order; safe to call when they were never built. Only an unload by FreeLibrary
+// calls it: at process exit they are left to the system.
 void DestroyProcessObjects() noexcept;
 // The live objects; only valid between the two calls above, which is the whole time COM can call us.
 [[nodiscard]] ProcessObjects& Process() noexcept;

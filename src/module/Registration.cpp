@@ -10,8 +10,9 @@
 #include "core/ErrorReport.h"
 #include "module/Guids.h"
 #include "module/Module.h"
-#include "module/OpenService.h"
+#include "module/UserSetup.h"
 #include "resources/resource.h"
+#include "settings/AccountLock.h"
 #include "settings/AccountStore.h"
 #include "settings/Registry.h"
 
@@ -22,8 +23,6 @@ constexpr wchar_t kHelperObjectsKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\explorer\\Browser Helper Objects\\";
 constexpr wchar_t kBrowserMainKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Main";
 constexpr wchar_t kEventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Internet Explorer\\Quillbury";
-constexpr wchar_t kSearchProviderId[] = L"x-osid:1:search:{0E9A5C73-6B2F-4A81-B4D6-93C1E7F28A05}";
-constexpr wchar_t kSearchProviderFlag[] = L"setdefaultsearchprovider";
 
 void RegisterInprocServer(const std::wstring& clsid, const std::wstring& modulePath, const std::wstring& className)
 {
@@ -32,36 +31,6 @@ void RegisterInprocServer(const std::wstring& clsid, const std::wstring& moduleP
     const RegistryKey server(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32");
     server.SetString(nullptr, modulePath);
     server.SetString(L"ThreadingModel", L"Apartment");
-}
-
-// Selects an already installed provider as the default; every failure here is silent and is not a
-// failure of registration.
-void SetDefaultSearchProvider() noexcept
-try
-{
-    ComPtr<IOpenServiceManager> manager;
-    if (FAILED(CoCreateInstance(kOpenServiceManagerClsid, nullptr, CLSCTX_ALL, __uuidof(IOpenServiceManager),
-                                manager.ReceiveVoid())))
-        return;
-    ComPtr<IOpenService> service;
-    if (manager->GetServiceByID(kSearchProviderId, service.Receive()) != S_OK)
-        return;
-    service->SetDefault(TRUE, nullptr /* no owner window */);
-}
-catch (...)
-{
-}
-
-// The per-user request to make our provider the default is used once: the registration acting on it
-// removes it. Only the exact text "true" counts.
-void ApplySearchProviderRequest()
-{
-    const RegistryKey settings(HKEY_CURRENT_USER, kSettingsKeyPath);
-    std::wstring request;
-    if (!settings.QueryString(kSearchProviderFlag, request) || request != L"true")
-        return;
-    settings.DeleteValue(kSearchProviderFlag);
-    SetDefaultSearchProvider();
 }
 
 void Register(const std::wstring& modulePath)
@@ -81,6 +50,7 @@ void Register(const std::wstring& modulePath)
     browserMain.SetString(L"Disable Script Debugger", L"yes");
     browserMain.SetString(L"DisableScriptDebuggerIE", L"yes");
 
+    const AccountWriteLock lock;
     UpgradeSettings();
 }
 

@@ -1,12 +1,17 @@
 #include "settings/AccountLock.h"
 
-AccountWriteLock::AccountWriteLock() noexcept : mutex(CreateMutexW(nullptr, FALSE, L"Quillbury_AccountWriteLock"))
+#include "settings/PrivateSecurity.h"
+
+AccountWriteLock::AccountWriteLock(DWORD wait) noexcept
 {
+    const LocalMemory descriptor = PrivateSecurityDescriptor();
+    SECURITY_ATTRIBUTES attributes{static_cast<DWORD>(sizeof(attributes)), descriptor.Get(), FALSE};
+    mutex.Reset(CreateMutexW(descriptor ? &attributes : nullptr, FALSE, L"Quillbury_AccountWriteLock"));
     if (!mutex)
         return;
-    const DWORD wait = WaitForSingleObject(mutex.Get(), 30000);
+    const DWORD result = WaitForSingleObject(mutex.Get(), wait);
     // An abandoned mutex still gives ownership: its last owner ended mid-write, we rewrite whole values.
-    owned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+    owned = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
 }
 
 AccountWriteLock::~AccountWriteLock()

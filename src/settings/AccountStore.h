@@ -17,8 +17,9 @@ void WriteIniCredentials(const std::wstring& email, const std::wstring& password
 void ReadRegistryCredentials(std::wstring& email, std::wstring& password);
 void WriteRegistryCredentials(const std::wstring& email, const std::wstring& password);
 
-// One-time step of registration: a plain password left by an older version becomes its digest (INI and
-// registry), and "version" is stamped so the step never runs again.
+// One-time step of registration and of the toolbar's start: a plain password left by an older version
+// becomes its digest (INI and registry; a value that already is one stays), and "version" is stamped so the
+// step never runs again.
 void UpgradeSettings();
 
 // INI access of section "config" in config.ini, for the few other keys the add-on keeps there.

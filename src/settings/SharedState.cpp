@@ -1,45 +1,7 @@
-// The mapping is made accessible to the current user only, with a low mandatory label so the same user's
-// Protected Mode (low integrity) tabs and ordinary (medium integrity) processes share one block; no other
-// user of the machine can read or rewrite it.
+// The mapping has the user's private, low-labelled security (settings/PrivateSecurity.h).
 #include "settings/SharedState.h"
 
-#include <sddl.h>
-
-#include <vector>
-
-namespace
-{
-// "D:P(A;;GA;;;<user>)S:(ML;;NW;;;LW)" for the user of this process.
-std::wstring PrivateLowLabelSddl()
-{
-    KernelHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive()))
-        return {};
-    DWORD size = 0;
-    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
-    if (size == 0)
-        return {};
-    std::vector<BYTE> buffer(size);
-    if (!GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size))
-        return {};
-    const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
-    LPWSTR sidText = nullptr;
-    if (!ConvertSidToStringSidW(user->User.Sid, &sidText))
-        return {};
-    const LocalMemory owner(sidText);
-    return std::wstring(L"D:P(A;;GA;;;") + sidText + L")S:(ML;;NW;;;LW)";
-}
-
-LocalMemory PrivateSecurityDescriptor()
-{
-    const std::wstring sddl = PrivateLowLabelSddl();
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!sddl.empty() &&
-        ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
-        return LocalMemory(descriptor);
-    return LocalMemory();
-}
-} // namespace
+#include "settings/PrivateSecurity.h"
 
 SharedState::SharedState(const char* name) noexcept
 {

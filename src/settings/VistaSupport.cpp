@@ -14,9 +14,10 @@ constexpr KNOWNFOLDERID kLocalAppDataLow = {
 VistaSupport::VistaSupport() noexcept
 {
     {
+        // Loaded in the add-on's context when it can be activated, and in the caller's otherwise: either shell
+        // tells the same folder.
         const ActivationScope scope;
-        if (scope.IsActive())
-            shell.Reset(LoadLibraryW(L"shell32.dll"));
+        shell.Reset(LoadLibraryW(L"shell32.dll"));
     }
     if (shell)
         getKnownFolderPath = reinterpret_cast<GetKnownFolderPathFn>(

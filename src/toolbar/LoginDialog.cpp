@@ -171,7 +171,7 @@ bool VerifyCredentials(LoginDialogData& data, HWND dialog)
         SendInstallStatistics(service_urls::InstallStatsLeaving(storedEmail));
     if (storedEmail != data.email)
         SendInstallStatistics(service_urls::InstallStatsNew(data.email));
-    const AccountWriteLock lock;
+    const AccountWriteLock lock(kWindowLockWait);
     WriteRegistryCredentials(data.email, data.password);
     WriteIniCredentials(data.email, data.password);
     // Until the new account's verification (which the toolbar starts) says otherwise, nobody is signed in.

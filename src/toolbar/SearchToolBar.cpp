@@ -6,9 +6,11 @@
 #include "core/ErrorReport.h"
 #include "module/Module.h"
 #include "module/ProcessObjects.h"
+#include "module/UserSetup.h"
 #include "net/ServiceRequests.h"
 #include "net/ServiceUrls.h"
 #include "resources/resource.h"
+#include "settings/AccountLock.h"
 #include "settings/AccountStore.h"
 #include "settings/VistaSupport.h"
 #include "toolbar/LoginDialog.h"
@@ -76,10 +78,15 @@ SearchToolBar::SearchToolBar(BandServices& band, HWND parent)
     const auto buttonSize = static_cast<DWORD>(SendMessageW(Window(), TB_GETBUTTONSIZE, 0, 0));
     bandHeight = HIWORD(buttonSize) + 2 * BarPadding();
 
-    // At every start the lasting copy of the account (INI) overwrites the working copy (registry).
-    std::wstring email, password;
-    ReadIniCredentials(email, password);
-    WriteRegistryCredentials(email, password);
+    // The user's own part of the setup, which no installer may have done for this user. Then, at every start,
+    // the lasting copy of the account (INI) overwrites the working copy (registry).
+    RunUserSetup(kWindowLockWait);
+    {
+        const AccountWriteLock lock(kWindowLockWait);
+        std::wstring email, password;
+        ReadIniCredentials(email, password);
+        WriteRegistryCredentials(email, password);
+    }
 
     SetTimer(Window(), kRefreshTimer, kRefreshPeriod, nullptr);
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 #include <shlwapi.h>
 #include <stdio.h>
@@ -134,10 +135,28 @@ SharedTables& Cache()
     return cache;
 }
 
+// A text-mode stream over the file, opened so that others may read, write, rename or delete it meanwhile: a
+// worker replacing the list must not fail because a toolbar is reading it. Null when it cannot be opened.
+FILE* OpenForReading(const std::wstring& path)
+{
+    KernelHandle handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle)
+        return nullptr;
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle.Get()), _O_RDONLY | _O_TEXT);
+    if (descriptor == -1)
+        return nullptr;
+    static_cast<void>(handle.Detach()); // the descriptor owns it now
+    FILE* file = _fdopen(descriptor, "rt");
+    if (!file)
+        _close(descriptor);
+    return file;
+}
+
 // The file's records as a table; null when the file cannot be opened.
 std::shared_ptr<const ShopTable> LoadTable(const std::wstring& path)
 {
-    CrtFile file(_wfopen(path.c_str(), L"rt"));
+    CrtFile file(OpenForReading(path));
     if (!file)
         return nullptr;
     const std::optional<FileStamp> stamp = StampOf(file.Get());
@@ -154,6 +173,55 @@ std::shared_ptr<const ShopTable> LoadTable(const std::wstring& path)
         return parsed.Table();
     return Cache().Publish(path, *stamp, parsed.Table());
 }
+
+// "<path>.<process>.<thread><tag>.tmp": RemoveLeftoverListFiles knows the writer by the process number.
+std::wstring TemporaryPathBeside(const std::wstring& path, const wchar_t* tag = L"")
+{
+    return path + L"." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(GetCurrentThreadId()) + tag +
+           L".tmp";
+}
+
+// Moves the written file over the list. While a reader has the list open the system renames it but does not
+// replace it: the list is then moved aside under a temporary name and deleted, which takes effect when the
+// reader closes it.
+bool ReplaceList(const std::wstring& temporary, const std::wstring& path)
+{
+    constexpr DWORD kReplace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (MoveFileExW(temporary.c_str(), path.c_str(), kReplace))
+        return true;
+    const std::wstring retired = TemporaryPathBeside(path, L".old");
+    if (!MoveFileExW(path.c_str(), retired.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return false;
+    if (!MoveFileExW(temporary.c_str(), path.c_str(), kReplace))
+    {
+        MoveFileExW(retired.c_str(), path.c_str(), 0);
+        return false;
+    }
+    DeleteFileW(retired.c_str());
+    return true;
+}
+
+// True when the process is known to have ended (or the number names none); false while it runs or when this
+// process may not ask.
+bool ProcessHasEnded(DWORD processId)
+{
+    if (processId == GetCurrentProcessId())
+        return false;
+    const KernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    if (!process)
+        return GetLastError() == ERROR_INVALID_PARAMETER;
+    return WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0;
+}
+
+bool WriteWholeFile(const std::wstring& path, const unsigned char* bytes, uint32_t count)
+{
+    const KernelHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    DWORD written = 0;
+    return WriteFile(file.Get(), bytes, count, &written, nullptr) && written == count;
+}
 } // namespace
 
 std::wstring SystemHostOfAddress(const std::wstring& address)
@@ -167,7 +235,7 @@ std::wstring SystemHostOfAddress(const std::wstring& address)
 
 std::wstring ReadShopListText(const std::wstring& path)
 {
-    const CrtFile file(_wfopen(path.c_str(), L"rt"));
+    const CrtFile file(OpenForReading(path));
     if (!file)
         return {};
     return ReadText(file.Get());
@@ -177,4 +245,33 @@ void LoadShopList(ShopList& list, const std::wstring& path)
 {
     list.Append(LoadTable(path));
     list.SetLoaded();
+}
+
+bool StoreShopListFile(const std::wstring& path, const unsigned char* bytes, uint32_t count)
+{
+    const std::wstring temporary = TemporaryPathBeside(path);
+    if (!WriteWholeFile(temporary, bytes, count) || !ReplaceList(temporary, path))
+    {
+        DeleteFileW(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+void RemoveLeftoverListFiles(const std::wstring& path)
+{
+    if (path.empty())
+        return;
+    const size_t folderLength = path.find_last_of(L'\\') + 1;
+    const size_t numberAt = path.size() - folderLength + 1; // past "<name>."
+    WIN32_FIND_DATAW found{};
+    const FindHandle search(FindFirstFileW((path + L".*.tmp").c_str(), &found));
+    if (!search)
+        return;
+    do
+    {
+        const std::wstring name = found.cFileName;
+        if (name.size() > numberAt && ProcessHasEnded(wcstoul(name.c_str() + numberAt, nullptr, 10)))
+            DeleteFileW((path.substr(0, folderLength) + name).c_str());
+    } while (FindNextFileW(search.Get(), &found));
 }

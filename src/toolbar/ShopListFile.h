@@ -2,6 +2,7 @@
 // copy among the toolbars of a process that load the same unchanged file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "toolbar/ShopList.h"
@@ -20,3 +21,11 @@
 // while the file keeps its size and last-write time, share one immutable parsed table, freed with the last list
 // that holds it. Any thread. Throws std::bad_alloc, or std::length_error for a list too large to index.
 void LoadShopList(ShopList& list, const std::wstring& path);
+
+// Writes the bytes as the list at `path`: into a temporary file beside it ("<path>.<process>.<thread>.tmp"),
+// which then replaces the list, also while toolbars are reading it. False when it could not be written or could not
+// replace the list; the old list is kept then and the temporary file removed.
+[[nodiscard]] bool StoreShopListFile(const std::wstring& path, const unsigned char* bytes, uint32_t count);
+// Deletes the temporary files beside `path` whose writing process has ended (killed mid-write). A file being
+// written stays: its process runs, and it is open without sharing.
+void RemoveLeftoverListFiles(const std::wstring& path);

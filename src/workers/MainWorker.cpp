@@ -16,6 +16,7 @@
 #include "settings/AccountStore.h"
 #include "settings/Registry.h"
 #include "settings/VistaSupport.h"
+#include "toolbar/ShopListFile.h"
 #include "workers/Replies.h"
 
 namespace
@@ -117,21 +118,6 @@ void CheckVersion(const RegistryKey& key)
         key.SetString(kDeclinedDay, TodayToken());
 }
 
-std::wstring TemporaryPathBeside(const std::wstring& path)
-{
-    return path + L"." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(GetCurrentThreadId()) +
-           L".tmp";
-}
-
-bool WriteWholeFile(const std::wstring& path, const unsigned char* bytes, uint32_t count)
-{
-    const KernelHandle file(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    DWORD written = 0;
-    return WriteFile(file.Get(), bytes, count, &written, nullptr) && written == count;
-}
 } // namespace
 
 void StartMainWorker(volatile LONG* done, volatile LONG* running, DWORD delay) noexcept
@@ -159,6 +145,7 @@ void MainWorker(const WorkerContext& context)
     VerifyAccount(nonce, key.ReadString(L"email"), key.ReadString(L"password"));
 
     const std::wstring listPath = DataFilePath(kShopListFileName);
+    RemoveLeftoverListFiles(listPath);
     if (IsWrittenToday(listPath))
         *context.done = 1;
     else
@@ -179,14 +166,7 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& path)
         return false;
     if (!client.ResponseBytes() || client.ReceivedCount() == 0)
         return false;
-    const std::wstring temporary = TemporaryPathBeside(path);
-    if (!WriteWholeFile(temporary, client.ResponseBytes(), client.ReceivedCount()) ||
-        !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    {
-        DeleteFileW(temporary.c_str());
-        return false;
-    }
-    return true;
+    return StoreShopListFile(path, client.ResponseBytes(), client.ReceivedCount());
 }
 
 bool IsWrittenToday(const std::wstring& path)

@@ -58,7 +58,7 @@ state() {
     echo "entry $(value "$arp" DisplayName) | $(value "$arp" DisplayVersion) | $(value "$arp" Publisher)"
     echo "debugger off $(value "$main" 'Disable Script Debugger') | $(value "$main" DisableScriptDebuggerIE)"
     echo "account $(value 'HKCU\Software\Quillbury' email)," \
-        "settings $(cat "$WINEPREFIX"/drive_c/users/*/*/*/Quillbury/Toolbar/config.ini 2>/dev/null | tr -d '\r' | grep '^version=')"
+        "settings $(iconv -f UTF-16 -t UTF-8 "$WINEPREFIX"/drive_c/users/*/*/*/Quillbury/Toolbar/config.ini 2>/dev/null | tr -d '\r' | grep '^version=')"
 }
 
 wineboot -i >/dev/null 2>&1

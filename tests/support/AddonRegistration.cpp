@@ -1,5 +1,7 @@
 #include "support/AddonRegistration.h"
 
+#include "support/ChildProcess.h"
+
 std::wstring AddonPath()
 {
     wchar_t path[MAX_PATH];
@@ -13,17 +15,5 @@ DWORD RunRegsvr32(const std::wstring& switches)
 {
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
-    std::wstring command =
-        L"\"" + std::wstring(system) + L"\\regsvr32.exe\" " + switches + L" \"" + AddonPath() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
-        return GetLastError();
-    DWORD code = WAIT_TIMEOUT;
-    if (WaitForSingleObject(started.hProcess, 60000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(started.hProcess, &code);
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
-    return code;
+    return RunProgram(L"\"" + std::wstring(system) + L"\\regsvr32.exe\" " + switches + L" \"" + AddonPath() + L"\"");
 }

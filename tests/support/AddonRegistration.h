@@ -7,5 +7,5 @@
 #include <string>
 
 std::wstring AddonPath();
-// regsvr32's exit code (0 on success).
+// regsvr32's exit code (0 on success), as RunProgram (support/ChildProcess.h).
 DWORD RunRegsvr32(const std::wstring& switches);

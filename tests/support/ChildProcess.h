@@ -10,8 +10,10 @@
 // The role this process was started with (empty in the first process).
 std::wstring ChildRole();
 
-// Starts this program (or the one QB_OTHER_PROGRAM names) with --gtest_filter=`test` and QB_CHILD_ROLE=`role`, without the environment
-// variables named in `dropped` (case-insensitive names); returns its exit code, or 1000+ when it could not
-// be started or did not end within a minute.
-DWORD RunThisProgramAsChild(const std::wstring& test, const std::wstring& role,
-                            const std::vector<std::wstring>& dropped = {});
+// Runs the command line (with this environment block, or this process's): its exit code, or 1000+ when it
+// could not be started or did not end within a minute.
+DWORD RunProgram(std::wstring commandLine, std::wstring* environment = nullptr);
+
+// Runs this program (or the one QB_OTHER_PROGRAM names) with --gtest_filter=`test` and QB_CHILD_ROLE=`role`, without the environment variables
+// named in `dropped` (case-insensitive names), as RunProgram.
+DWORD RunThisProgramAsChild(const std::wstring& test, const std::wstring& role, std::vector<std::wstring> dropped = {});

@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
+#include "ProcessResources.h"
 #include "core/ComHelper.h"
 #include "module/Guids.h"
 #include "settings/AccountStore.h"
 #include "settings/Registry.h"
 #include "settings/VistaSupport.h"
 #include "support/AddonRegistration.h"
+#include "support/ChildProcess.h"
 
 namespace
 {
@@ -31,7 +33,7 @@ template <class Function = HRESULT(STDAPICALLTYPE*)()> Function Export(const cha
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }
 
-TEST(AddonEntryPoints, AnswerClassObjectRequestsAndHoldTheLibraryWhileAnythingOfItsLives)
+TEST(AddonEntryPoints, AnswerClassObjectRequestsAndHoldTheLibraryWhileAnythingOfItsLivesButNotAtProcessExit)
 {
     const auto getClassObject = Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
     const auto canUnloadNow = Export("DllCanUnloadNow");
@@ -59,6 +61,7 @@ TEST(AddonEntryPoints, AnswerClassObjectRequestsAndHoldTheLibraryWhileAnythingOf
         factory.Reset();
         EXPECT_EQ(canUnloadNow(), S_OK);
     }
+    EXPECT_EQ(RunThisProgramAsChild(L"ProcessExitChild.*", L"exit"), 0u) << "at process exit it is left as it is";
 }
 
 // A value's type and its bytes as UTF-16 code units (a string's terminator included); {0, ""} when missing.
@@ -166,5 +169,19 @@ TEST(AddonEntryPoints, RegisterConsumesTheSearchProviderFlagOnlyWhenItIsExactlyT
         EXPECT_EQ(Export("DllRegisterServer")(), S_OK) << "this prefix has no search-provider service: no failure";
         EXPECT_EQ(settings.ReadString(L"setdefaultsearchprovider"), after) << flag;
     }
+}
+
+// This program started again loads the library and has it told that the process ends: what it built stays
+// (its handles too), as the process's other threads were stopped wherever they were.
+TEST(ProcessExitChild, LeavesTheLibrarysObjects)
+{
+    const HMODULE library = LoadLibraryW(AddonPath().c_str());
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        reinterpret_cast<const BYTE*>(library) + reinterpret_cast<const IMAGE_DOS_HEADER*>(library)->e_lfanew);
+    const auto entry = reinterpret_cast<BOOL(WINAPI*)(HINSTANCE, DWORD, void*)>(
+        reinterpret_cast<const BYTE*>(library) + headers->OptionalHeader.AddressOfEntryPoint);
+    const DWORD handles = TakeResourceSnapshot(false).handles;
+    entry(library, DLL_PROCESS_DETACH, reinterpret_cast<void*>(1));
+    EXPECT_EQ(TakeResourceSnapshot(false).handles, handles);
 }
 } // namespace

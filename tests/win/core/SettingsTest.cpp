@@ -7,11 +7,15 @@
 #include <span>
 #include <thread>
 
+#include "core/ActivationContext.h"
+#include "module/Module.h"
 #include "module/ProcessObjects.h"
+#include "settings/AccountLock.h"
 #include "settings/AccountStore.h"
 #include "settings/Registry.h"
 #include "settings/VistaSupport.h"
 #include "support/ChildProcess.h"
+#include "support/TestSupport.h"
 
 namespace
 {
@@ -58,18 +62,25 @@ TEST(Registry, QueryStringReadsWholeStringsOnlyEvenWhileAnotherThreadRewritesThe
 TEST(AccountStore, ReadsIniValuesOf255CharactersAtMostAndUpgradesAPlainPasswordOnlyWithoutAVersion)
 {
     std::wstring email, password;
-    WriteIniCredentials(std::wstring(300, L'e'), L"digest");
+    const std::wstring config = DataFilePath(L"config.ini");
+    DeleteFileW(config.c_str());
+    WriteIniCredentials(std::wstring(300, L'\u0416'), L"digest");
     ReadIniCredentials(email, password);
-    EXPECT_EQ(email + L" " + password, std::wstring(255, L'e') + L" digest") << "INI values are cut at 255";
+    EXPECT_EQ(email + L" " + password, std::wstring(255, L'\u0416') + L" digest") << "UTF-16, cut at 255";
+    ASSERT_TRUE(WriteFileBytes(config, "[config]\r\nemail=\xA3@x.uk\r\n")) << "an ANSI file keeps working";
+    WriteIniValue(L"password", L"digest");
+    ReadIniCredentials(email, password);
+    EXPECT_EQ(email + L" " + password, L"\u00A3@x.uk digest");
     // INI version and password before; INI version, INI password and registry password after.
     const std::tuple<const wchar_t*, const wchar_t*, std::wstring, std::wstring> cases[] = {
         {L"", L"secret", L"1.1.05 5ebe2294ecd0e0f08eab7690d2a6ee69", L"5ebe2294ecd0e0f08eab7690d2a6ee69"},
         {L"1.0.9", L"secret", L"1.0.9 secret", L"registry copy"},
         {L"", L"", L"1.1.05 ", L"registry copy"},
+        {L"", L"d943641d1ed7d29e955f36d6327ead93", L"1.1.05 d943641d1ed7d29e955f36d6327ead93", L"registry copy"},
     };
     for (const auto& [version, plain, iniAfter, registryAfter] : cases)
     {
-        DeleteFileW(DataFilePath(L"config.ini").c_str());
+        DeleteFileW(config.c_str());
         WriteRegistryCredentials(L"kept@example.com", L"registry copy");
         for (const auto& [name, value] : {std::pair(L"version", version), std::pair(L"password", plain)})
             if (*value)
@@ -81,6 +92,18 @@ TEST(AccountStore, ReadsIniValuesOf255CharactersAtMostAndUpgradesAPlainPasswordO
     }
 }
 
+// Also when the add-on's activation context cannot be made (this module has no manifest).
+TEST(DataFolder, IsBelowTheLowIntegrityFolder)
+{
+    for (const HMODULE module : {GetModuleHandleW(L"kernel32.dll"), GetModuleHandleW(nullptr)})
+    {
+        SetModuleInstance(module);
+        ReleaseModuleActivationContext();
+        EXPECT_TRUE(DataFilePath(L"x").ends_with(L"\\AppData\\LocalLow\\Quillbury\\Toolbar\\x")) << module;
+    }
+    ReleaseModuleActivationContext();
+}
+
 // This program started again plays a second browser process.
 TEST(SharedStateChild, ReadsWhatTheFirstProcessLeft)
 {
@@ -90,7 +113,7 @@ TEST(SharedStateChild, ReadsWhatTheFirstProcessLeft)
     StoreSharedText(Shared().pendingText, std::wstring(40, L'p'));
 }
 
-TEST(SharedState, IsSharedByTheProcessesOfThisUserAloneAndStandsInWhenItCannotBeMade)
+TEST(SharedState, BlockAndAccountLockBelongToThisUserAloneAndTheBlockStandsInWhenItCannotBeMade)
 {
     const KernelHandle squatter(CreateEventA(nullptr, TRUE, FALSE, "Quillbury_Test_Taken"));
     SharedState fresh("Quillbury_Test_Fresh"), substitute("Quillbury_Test_Taken");
@@ -104,19 +127,23 @@ TEST(SharedState, IsSharedByTheProcessesOfThisUserAloneAndStandsInWhenItCannotBe
     EXPECT_EQ(RunThisProgramAsChild(L"SharedStateChild.*", L"second"), 0u);
     EXPECT_EQ(LoadSharedText(Shared().pendingText), std::wstring(24, L'p')) << "cut to its field";
     EXPECT_EQ(Shared().noticeText[0] + Shared().reserved, L'n') << "the notice is left whole, the reserved word zero";
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_EQ(GetSecurityInfo(Process().sharedState.Mapping(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                              nullptr, &dacl, nullptr, &descriptor),
-              0u);
-    const LocalMemory freed(descriptor);
-    ACCESS_ALLOWED_ACE* ace = nullptr;
-    ASSERT_TRUE(dacl && dacl->AceCount == 1 && GetAce(dacl, 0, reinterpret_cast<void**>(&ace)));
+    // The block and the account lock grant this user alone.
+    const AccountWriteLock held;
+    const KernelHandle lock(OpenMutexW(READ_CONTROL, FALSE, L"Quillbury_AccountWriteLock"));
     KernelHandle token;
     BYTE user[256];
     DWORD size = 0;
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive()) &&
                 GetTokenInformation(token.Get(), TokenUser, user, sizeof user, &size));
-    EXPECT_TRUE(EqualSid(&ace->SidStart, reinterpret_cast<TOKEN_USER*>(user)->User.Sid)) << "one entry, for this user";
+    for (const HANDLE object : {Process().sharedState.Mapping(), lock.Get()})
+    {
+        PACL dacl = nullptr;
+        LocalMemory descriptor;
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        ASSERT_TRUE(GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                    nullptr, descriptor.Receive()) == 0 &&
+                    dacl && dacl->AceCount == 1 && GetAce(dacl, 0, reinterpret_cast<void**>(&ace)));
+        EXPECT_TRUE(EqualSid(&ace->SidStart, reinterpret_cast<TOKEN_USER*>(user)->User.Sid));
+    }
 }
 } // namespace

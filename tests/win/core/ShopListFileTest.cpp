@@ -3,7 +3,10 @@
 #include "toolbar/ShopListFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <memory>
+#include <thread>
 
 #include "settings/VistaSupport.h"
 #include "support/TestSupport.h"
@@ -54,5 +57,22 @@ TEST(ShopListFile, ListsOfTheSameUnchangedFileShareOneCopy)
     ASSERT_TRUE(WriteFileBytes(path, "http://d.com|444<br>") && SetLastWriteTime(path, L"-2"));
     LoadShopList(retimed, path);
     EXPECT_EQ(Records(resized).at(0).shopId + Records(retimed).at(0).shopId, L"333444") << "the size, then the time";
+}
+
+// A worker replaces the list while the toolbars of other tabs read it.
+TEST(ShopListFile, IsReplacedWhileTabsReadIt)
+{
+    const std::wstring path = DataFilePath(L"get_merchant.txt");
+    std::atomic<bool> done = false;
+    std::jthread reader(
+        [&]
+        {
+            while (!done)
+                LoadShopList(*std::make_unique<ShopList>(), path);
+        });
+    for (unsigned n = 0; n < 300 && !HasFailure(); ++n)
+        EXPECT_TRUE(StoreShopListFile(path, reinterpret_cast<const unsigned char*>("x|1<br>"), 7 - n % 2)) << n;
+    done = true;
+    EXPECT_EQ(DataFiles(L"*.tmp"), std::vector<std::wstring>{});
 }
 } // namespace

@@ -138,3 +138,13 @@ SCENARIO(Band, TheTimerShowsAmountsAndMessagesOnceTheWorkerIsDone, R"(
     set shared noticeShown=0
     wait 5500
 )")
+
+// A user the installer never ran for (another user, or an installer refused the machine's keys): the first start
+// digests a plain password an older version left and acts on the search-provider request.
+SCENARIO(Band, TheFirstStartDoesTheUsersOwnPartOfTheSetup, R"(
+    set ini email=old@example.com password=secret
+    set reg setdefaultsearchprovider=true
+    open band
+    expect ini version=1.1.05 password=md5(secret)
+    expect reg email=old@example.com password=md5(secret) setdefaultsearchprovider=
+)")

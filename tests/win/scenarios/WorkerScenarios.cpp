@@ -73,15 +73,20 @@ SCENARIO(Worker, UpdatePromptStartsTheUpdaterOnYesAndIsQuietForTheDayAfterNo, R"
     wait-idle
 )")
 
-// A failed download keeps the old list, a zero byte and all, and the worker not done: the next tab starts it. With
-// the shipped timeouts it ends on a stalled or endless answer too (three attempts of 3 s), and what it read is freed.
+// A failed download keeps the old list, a zero byte and all, and the worker not done: the next tab starts it. A
+// download that stalls (three attempts of 3 s), sends nothing usable or 50 MB ends too. The account stores stay
+// byte for byte, what a killed worker left goes and no temporary file is left, and what the run read is freed.
 TEST_F(Worker, TheShopListIsRefreshedOnceADayAndAFailedDownloadKeepsTheOldOne)
 {
-    const std::string old = R"(old|1<br>\r\n\xff\x00tail)", clear = "scenario?clear=all";
+    const std::string old = R"(old|1<br>\r\n\xff\x00tail)", clear = "scenario?clear=all",
+                      list = "&path=get_merchant.php";
     RunRows(R"(
-        set reg ver_upd_not_day=weekday(0)
+        file config.ini "[config]\r\nemail=demo@example.com\r\npassword=d943641d1ed7d29e955f36d6327ead93\r\n"
+        set reg email=demo@example.com password=md5(cashback) ver_upd_not_day=weekday(0)
+        set shared signedIn=1
         file get_merchant.txt old|1<br>\r\n\xff\x00tail
         file get_merchant.txt age={1}
+        file get_merchant.txt.4000000.1.tmp left
         service {2}
         resources mark
         start main
@@ -90,21 +95,23 @@ TEST_F(Worker, TheShopListIsRefreshedOnceADayAndAFailedDownloadKeepsTheOldOne)
         expect-file get_merchant.txt {3}
         expect-no-tmp
         expect shared mainDone={4}
+        expect-file config.ini "[config]\r\nemail=demo@example.com\r\npassword=d943641d1ed7d29e955f36d6327ead93\r\n"
+        expect reg email=demo@example.com password=md5(cashback)
     )",
             {{"0", clear, old, "1"},
              {"-11.99", clear, old, "1"},
              {"-24", clear, "served", "1"},
              {"24", clear, "served", "1"},
              {"month", clear, "served", "1"},
-             {"-24", "scenario?set=drop&path=get_merchant.php", old, "0"},
-             {"-24", "scenario?set=truncate&path=get_merchant.php", old, "0"},
-             {"-24", "scenario?set=error&code=503&keep=1&path=get_merchant.php", old, "0"},
-             {"-24", "scenario?set=htmlcut&path=get_merchant.php", old, "0"},
+             {"-24", "scenario?set=drop" + list, old, "0"},
+             {"-24", "scenario?set=truncate" + list, old, "0"},
+             {"-24", "scenario?set=error&code=503&keep=1" + list, old, "0"},
+             {"-24", "scenario?set=htmlcut" + list, old, "0"},
              {"-24", "fixture?merchant_reply=", old, "0"},
-             {"-24", "scenario?set=stall&seconds=3&path=get_merchant.php", old, "0"},
-             {"-24", "scenario?set=stall&phase=body&sent=1000&seconds=3&path=get_merchant.php", old, "0"},
-             {"-24", "scenario?set=endless_header&path=get_merchant.php", old, "0"},
-             {"-24", "scenario?set=huge&path=get_merchant.php", "served", "1"}});
+             {"-24", "scenario?set=stall&seconds=3" + list, old, "0"},
+             {"-24", "scenario?set=stall&phase=body&sent=1000&seconds=3" + list, old, "0"},
+             {"-24", "scenario?set=endless_header" + list, old, "0"},
+             {"-24", "scenario?set=huge" + list, "served", "1"}});
 }
 
 TEST_F(Worker, TheNoticeIsStoredOnlyForAnUnverifiedAccountFromAWholeReply)
