@@ -117,10 +117,6 @@ try
     ConnectEvents();
     InstallTabHook();
     ShowToolbarBand(std::wstring());
-    // Taken once: the toolbar of this thread keeps its list for as long as it lives.
-    if (const SearchBar* band = CurrentThreadBand())
-        if (SearchToolBar* toolBar = band->ToolBarWindow())
-            eventSink.SetShopList(&toolBar->Shops());
     return S_OK;
 }
 catch (const wexception<std::runtime_error>& error)

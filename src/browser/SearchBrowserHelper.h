@@ -1,8 +1,8 @@
 // SearchBrowserHelper: the browser helper object, one per tab, created and called on the tab's thread.
 // When sited it starts the idle background workers, connects its event sink to the tab's browser, hooks
 // the keyboard of the tab's thread (and shares a hook on the frame window's thread with the other tabs of
-// the process), shows the Quillbury band with its search box focused, and hands the sink the shop list of
-// the toolbar on its thread. Reference counts are plain: the object lives in one apartment.
+// the process) and shows the Quillbury band with its search box focused. Reference counts are plain: the
+// object lives in one apartment.
 #pragma once
 
 #include <windows.h>

@@ -98,6 +98,22 @@ TEST_F(Helper, TheServiceAccountPagesStartADelayedWorkerEveryTime)
     EXPECT_EQ(starts.size(), 4u);
 }
 
+// A page that refuses the popup's insertion does not use up the shop: its next page gets the popup.
+TEST_F(Helper, APageThatRefusesThePopupLeavesTheShopFree)
+{
+    Sited tab;
+    Process().shownShopKeys.Clear();
+    for (const HRESULT insert : {E_ACCESSDENIED, S_OK})
+    {
+        const auto page = th::FakeDocument::Create(L"<p>Offer</p>");
+        page->Body()->insertResult = insert;
+        tab.browser->SetDocument(page.Get());
+        tab.browser->SetLocation(L"http://www.shop3.com/");
+        tab.browser->FireDocumentComplete(L"http://www.shop3.com/");
+        EXPECT_EQ(page->Scripts().size(), insert == S_OK ? 1u : 0u);
+    }
+}
+
 // Two tab threads of one frame share its hook until the second quits; completing one shop at once, one shows it.
 TEST_F(Helper, TwoTabThreadsShareTheFrameHookAndShowAShopOnce)
 {
