@@ -56,8 +56,9 @@ private:
     void RunLoginFlow();
     void StartIdleWorkersIfSignedOut();
     void SetButtonText(int commandId, const std::wstring& text);
-    void AskToResetPassword();
-    void AskToRegister();
+    // Each asks, and follows a "yes" to its page; false when the toolbar went while the question was open.
+    bool AskToResetPassword();
+    bool AskToRegister();
     HMENU ChooseMenu(int commandId, bool& navigated);
     void ShowVoucherPopup(int item);
 

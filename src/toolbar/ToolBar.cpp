@@ -173,6 +173,12 @@ ToolBar::ToolBar(HWND parent, int padding, const std::wstring& toolbarName)
 
 ToolBar::~ToolBar()
 {
+    DestroyWindows();
+    logo.reset();
+}
+
+void ToolBar::DestroyWindows() noexcept
+{
     {
         const ActivationScope scope;
         RemoveWindowSubclass(parentWindow, ParentSubclassProc, subclassId);
@@ -180,7 +186,6 @@ ToolBar::~ToolBar()
     if (toolbarWindow && IsWindow(toolbarWindow))
         DestroyWindow(toolbarWindow); // the edit box and the logo button are its children by now
     toolbarWindow = nullptr;
-    logo.reset();
 }
 
 void ToolBar::Subclass(HWND window, SUBCLASSPROC procedure, int line)
@@ -444,6 +449,9 @@ LRESULT ToolBar::OnParentMessage(HWND window, UINT message, WPARAM wParam, LPARA
         }
         if (control && logo && control == logo->window)
         {
+            if (HIWORD(wParam) != BN_CLICKED)
+                return defaultProcessing(); // a double-click is a click already counted
+            const std::weak_ptr<const int> alive = Lifetime();
             if (logo->hasDropDown)
             {
                 logoMenuOpen = 1;
@@ -455,7 +463,8 @@ LRESULT ToolBar::OnParentMessage(HWND window, UINT message, WPARAM wParam, LPARA
             }
             else
                 OnCommand(logo->commandId);
-            InvalidateRect(logo->window, nullptr, TRUE);
+            if (!alive.expired())
+                InvalidateRect(logo->window, nullptr, TRUE);
             return 0;
         }
     }

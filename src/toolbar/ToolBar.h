@@ -68,6 +68,13 @@ protected:
     ToolBar(HWND parent, int padding, const std::wstring& toolbarName);
     ~ToolBar();
 
+    // Removes the parent's subclass and destroys the windows. A derived class calls it first in its destructor:
+    // destroying a window sends it messages (the focus leaving it) that reach the handlers of the derived part.
+    void DestroyWindows() noexcept;
+    // Expires when the toolbar is destroyed. Taken before a modal loop (a message box, a dialog, a menu): in it
+    // the browser may take the band off its site and destroy the toolbar, which the caller must then leave alone.
+    [[nodiscard]] std::weak_ptr<const int> Lifetime() const noexcept { return life; }
+
     virtual void OnSetFocus() = 0;
     virtual void OnKillFocus() = 0;
     virtual bool OnCommand(int commandId) = 0;
@@ -102,6 +109,7 @@ private:
     std::wstring name;
     std::unique_ptr<LogoButtonInfo> logo;
     std::vector<FontHandle> childFonts; // live as long as the controls that use them
+    std::shared_ptr<const int> life = std::make_shared<const int>(0);
 };
 
 // Copies `text` into a buffer of `room` characters, cut to room - 1 and terminated.

@@ -46,7 +46,18 @@ struct State
     std::map<std::wstring, std::wstring> bound; // the "{name}" values of the patterns
     DWORD threads = 0;                          // of the process before the scenario's tab opened
     ResourceSnapshot mark;
+    HHOOK focusHook = nullptr; // "windows-focus" on the tab's thread
 } state;
+
+// Windows tells the window with the focus that it loses it while that window (or its parent) is destroyed;
+// Wine does not.
+LRESULT CALLBACK KillFocusOnDestroy(int code, WPARAM wParam, LPARAM lParam)
+{
+    const HWND focus = GetFocus(), destroyed = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_DESTROYWND && focus && (focus == destroyed || IsChild(destroyed, focus)))
+        SendMessageW(focus, WM_KILLFOCUS, 0, 0);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 // "*" any text; "{name}" any text, the same wherever the name comes again.
 bool Matches(std::wstring_view pattern, std::wstring_view text, std::map<std::wstring, std::wstring>& bound)
@@ -286,9 +297,10 @@ bool Popup(const Command& command, Runner& runner)
 }
 
 // What a user or the browser does in the tab, on the tab's thread: open (the helper object, which shows the band;
-// "open band": the band alone), close, site-again (the helpers sited once more), key NAME, navigate-result HEX
-// (what Navigate answers from now on), frame URL (a frame's own document completes and becomes the page) and
-// moved URL LOCATION (a document completes after the browser moved on).
+// "open band": the band alone), close, site-again (the helpers sited once more), band off|on (the browser takes
+// the band off its site, as when the user hides the toolbar, or sites and shows it again), key NAME, navigate-result
+// HEX (what Navigate answers from now on), frame URL (a frame's own document completes and becomes the page) and moved
+// URL LOCATION (a document completes after the browser moved on).
 bool Tab(const Command& c, Runner& runner)
 {
     HRESULT result = S_OK;
@@ -303,6 +315,14 @@ bool Tab(const Command& c, Runner& runner)
                        c.size() > 1 ? runner.Host().ShowBand(kBandClsid) : browser.CreateHelperObject(kHelperClsid);
                else if (c[0] == L"close")
                    browser.Quit();
+               else if (c[0] == L"band" && browser.Band())
+               {
+                   ComPtr<IObjectWithSite> band;
+                   browser.Band()->QueryInterface(IID_IObjectWithSite, band.ReceiveVoid());
+                   result = band->SetSite(c[1] == L"off" ? nullptr : static_cast<IOleWindow*>(&runner.Host().Site()));
+                   if (c[1] == L"on" && SUCCEEDED(result))
+                       result = runner.Host().ShowBand(kBandClsid);
+               }
                else if (c[0] == L"site-again")
                    for (const auto& helper : browser.Helpers())
                        helper->SetSite(static_cast<IWebBrowser2*>(&browser));
@@ -487,6 +507,7 @@ const struct
     {L"open", 0, &Tab},
     {L"close", 0, &Tab},
     {L"site-again", 0, &Tab},
+    {L"band", 1, &Tab},
     {L"key", 1, &Tab},
     {L"navigate-result", 1, &Tab},
     {L"frame", 1, &Tab},
@@ -494,6 +515,26 @@ const struct
     {L"tick", 0, &Toolbar},
     {L"command", 1, &Toolbar},
     {L"type-search", 1, &Toolbar},
+    {L"double-click-logo", 0,
+     [](const Command&, Runner& r)
+     {
+         const HWND logo = FindWindowExW(r.Toolbar(), nullptr, L"Button", nullptr);
+         for (const UINT message :
+              {UINT{WM_LBUTTONDOWN}, UINT{WM_LBUTTONUP}, UINT{WM_LBUTTONDBLCLK}, UINT{WM_LBUTTONUP}})
+             PostMessageW(logo, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(5, 5));
+         Sleep(300);
+         return logo != nullptr;
+     }},
+    {L"windows-focus", 0,
+     [](const Command&, Runner& r)
+     {
+         return r.OnHost(
+             []
+             {
+                 return (state.focusHook =
+                             SetWindowsHookExW(WH_CBT, &KillFocusOnDestroy, nullptr, GetCurrentThreadId())) != nullptr;
+             });
+     }},
     {L"start", 1,
      [](const Command& c, Runner&) { return c[1] == L"main" ? StartMainWorker(0) : StartNoticeWorker(), true; }},
     {L"wait-idle", 0, &WaitIdle},
@@ -547,6 +588,8 @@ void ScenarioTest::Run(const std::string& script, bool visible)
         // A window left open by the scenario fails it as much as one left open by its closing.
         succeeded = runner.Run(scenario::ParseScript(scenario::FromUtf8(script)), true) && runner.Leftovers().empty() &&
                     runner.Run({{L"close"}, {L"wait-idle"}}, true) && runner.Leftovers().empty();
+        if (state.focusHook)
+            UnhookWindowsHookEx(std::exchange(state.focusHook, nullptr));
     }
     // Every object is gone and no worker runs: COM may unload the library, and the next scenario loads it afresh.
     CoFreeUnusedLibrariesEx(0 /* no delay */, 0);

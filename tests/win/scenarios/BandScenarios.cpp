@@ -75,7 +75,7 @@ TEST_F(Band, AnswersItsInterfacesSizesAndTooltipsFollowsTheDisplayAndGoesWithIts
     EXPECT_EQ(Sizes(bare), (std::vector<LONG>{20, 20, -1, 20, -1, 20, 0, 0}));
 }
 
-// A failing navigation is reported once, and the toolbar goes on working.
+// A failing navigation is reported once, and the toolbar goes on working. A double-click opens one page.
 SCENARIO(Band, EveryButtonOpensItsPage, R"(
     set ini email=anne@example.com password=0123456789abcdef0123456789abcdef
     open
@@ -83,6 +83,7 @@ SCENARIO(Band, EveryButtonOpensItsPage, R"(
     type-search "100% #1?"
     click-button 3
     click-button 1
+    double-click-logo
     click-button 5
     click-button 11
     click-button 13
@@ -98,9 +99,10 @@ SCENARIO(Band, EveryButtonOpensItsPage, R"(
     command 40058
     command 40059
     command 40060
-    expect-navigations "search/100%25 %231%3F\" "" "k3tq8w2m/tb.php?y={y}&t=anne%40example.com&m=0123456789abcdef0123456789abcdef&f={y}&PID=QLBY" free_cashback/ http://twitter.com/quillbury http://www.facebook.com/quillbury free_cashback/ hot_deals/ top_vouchers/ top_shops/
+    expect-navigations "search/100%25 %231%3F\" "" "" "k3tq8w2m/tb.php?y={y}&t=anne%40example.com&m=0123456789abcdef0123456789abcdef&f={y}&PID=QLBY" free_cashback/ http://twitter.com/quillbury http://www.facebook.com/quillbury free_cashback/ hot_deals/ top_vouchers/ top_shops/
 )")
 
+// Last, the toolbar goes while its search box has the focus.
 SCENARIO(Band, TabAndShiftTabMoveBetweenSearchBoxAndButtonsEnterSearchesTabAndF6LeaveTheBand, R"(
     open band
     key tab
@@ -119,6 +121,10 @@ SCENARIO(Band, TabAndShiftTabMoveBetweenSearchBoxAndButtonsEnterSearchesTabAndF6
     open band
     key f6
     expect tab focus=content
+    open band
+    expect tab focus=search
+    windows-focus
+    band off
 )")
 
 // The real timer: idle until the main worker is done, then once (a later tick or notice shows nothing).
