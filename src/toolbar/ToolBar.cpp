@@ -26,6 +26,7 @@ constexpr int kCreateEditLine = 107;
 constexpr int kCreateLogoLine = 108;
 constexpr int kFontLine = 109;
 constexpr int kSetParentLine = 110;
+constexpr SourceLocation kHandlerFailed{L"ToolBar", 111};
 
 [[noreturn]] void RaiseLastError(int line)
 {
@@ -349,8 +350,8 @@ HWND ToolBar::SetLogoButton(std::unique_ptr<LogoButtonInfo> info)
     return button;
 }
 
-// The three subclass procedures: a throwing handler is reported and the message still gets its default
-// processing; nothing unwinds into the window system.
+// The three subclass procedures: a throwing handler is reported (an error outside the family is logged) and
+// the message still gets its default processing; nothing unwinds into the window system.
 LRESULT CALLBACK ToolBar::ParentSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                              DWORD_PTR data)
 {
@@ -365,6 +366,7 @@ LRESULT CALLBACK ToolBar::ParentSubclassProc(HWND window, UINT message, WPARAM w
     }
     catch (...)
     {
+        LogUnexpectedFailure(kHandlerFailed);
     }
     const ActivationScope scope;
     return DefSubclassProc(window, message, wParam, lParam);
@@ -384,6 +386,7 @@ LRESULT CALLBACK ToolBar::ToolbarSubclassProc(HWND window, UINT message, WPARAM 
     }
     catch (...)
     {
+        LogUnexpectedFailure(kHandlerFailed);
     }
     const ActivationScope scope;
     return DefSubclassProc(window, message, wParam, lParam);
@@ -403,6 +406,7 @@ LRESULT CALLBACK ToolBar::LogoSubclassProc(HWND window, UINT message, WPARAM wPa
     }
     catch (...)
     {
+        LogUnexpectedFailure(kHandlerFailed);
     }
     const ActivationScope scope;
     return DefSubclassProc(window, message, wParam, lParam);

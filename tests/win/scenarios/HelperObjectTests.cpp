@@ -1,4 +1,4 @@
-// The helper object of this program's own copy, where the registered library shows too little.
+// The helper object and the toolbar of this program's own copy, where the registered library shows too little.
 #include <exdispid.h>
 
 #include <atomic>
@@ -11,6 +11,7 @@
 #include "module/ProcessObjects.h"
 #include "support/ScenarioTest.h"
 #include "support/TestSupport.h"
+#include "toolbar/SearchToolBar.h"
 #include "toolbar/ShopListFile.h"
 
 namespace
@@ -112,6 +113,28 @@ TEST_F(Helper, APageThatRefusesThePopupLeavesTheShopFree)
         tab.browser->FireDocumentComplete(L"http://www.shop3.com/");
         EXPECT_EQ(page->Scripts().size(), insert == S_OK ? 1u : 0u);
     }
+}
+
+// A toolbar handler failing outside the error family (out of memory here) is logged, not dropped.
+TEST_F(Helper, AToolbarHandlerOutOfMemoryIsLogged)
+{
+    struct : BandServices
+    {
+        ::ComPtr<IWebBrowser2> GetWebBrowser() override { return {}; }
+        ::ComPtr<IInputObjectSite> GetInputObjectSite() override { return {}; }
+        IUnknown* BandUnknown() override { return nullptr; }
+        std::wstring GetSearchText() override { return {}; }
+        void Navigate(const std::wstring&) override { throw std::bad_alloc(); }
+    } band;
+    const HWND parent = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    Reporting(false,
+              [&]
+              {
+                  SearchToolBar toolBar(band, parent);
+                  SendMessageW(parent, WM_COMMAND, SearchToolBar::kLogo, reinterpret_cast<LPARAM>(toolBar.Window()));
+              });
+    DestroyWindow(parent);
+    EXPECT_EQ(reports, std::vector<std::wstring>{L"ToolBar 111"});
 }
 
 // Two tab threads of one frame share its hook until the second quits; completing one shop at once, one shows it.
