@@ -62,14 +62,15 @@ private:
     void InstallFrameHook() noexcept;
     [[nodiscard]] HWND FrameWindow() const noexcept;
 
+    // First, so it is given back after the hooks and the references (the destruction order).
+    ModuleReference moduleUnit;
     ULONG refCount = 1;
     ComPtr<IUnknown> site;
     ComPtr<IWebBrowser2> browser;
     HookHandle tabHook;
     SearchBHOBrowserEventSink eventSink{*this};
     DWORD adviseCookie = 0;
-    // Declared last, so it is given back before the hook and the references go (the destruction order).
-    ModuleReference moduleUnit;
+    bool holdsFrameHook = false; // this helper's share of the frame thread's hook is counted
 };
 
 // Starts the main worker and the notice worker when the shared block says that each is neither done nor

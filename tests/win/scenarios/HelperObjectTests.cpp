@@ -5,6 +5,7 @@
 #include <future>
 #include <thread>
 
+#include "browser/SearchBar.h"
 #include "browser/SearchBrowserHelper.h"
 #include "core/ErrorReport.h"
 #include "host/TestBrowserHost.h"
@@ -135,6 +136,21 @@ TEST_F(Helper, AToolbarHandlerOutOfMemoryIsLogged)
               });
     DestroyWindow(parent);
     EXPECT_EQ(reports, std::vector<std::wstring>{L"ToolBar 111"});
+}
+
+// A band or a helper released while sited (SetSite(NULL) never came) leaves no sink and no frame hook behind.
+TEST_F(Helper, ObjectsReleasedWhileSitedLeaveNoSinkOrFrameHook)
+{
+    th::TestBrowserHost host;
+    auto* band = new SearchBar();
+    ASSERT_EQ(band->SetSite(static_cast<IOleWindow*>(&host.Site())), S_OK);
+    EXPECT_EQ(host.Browser().ConnectionPoint()->SinkCount(), 1u);
+    band->Release();
+    EXPECT_EQ(host.Browser().ConnectionPoint()->SinkCount(), 0u);
+    std::thread([frame = host.FrameWindow()] { Sited tab([frame](auto& browser) { browser.SetFrameWindow(frame); }); })
+        .join();
+    const std::lock_guard guard(Process().frameHookLock);
+    EXPECT_TRUE(Process().frameHooks.empty());
 }
 
 // Two tab threads of one frame share its hook until the second quits; completing one shop at once, one shows it.
