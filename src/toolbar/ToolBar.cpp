@@ -51,7 +51,10 @@ int Scaled(int value, float factor)
 }
 
 // A copy of the bitmap stretched by the display factors; null when no copy is needed or one cannot be made.
-HBITMAP ScaleBitmap(HBITMAP bitmap)
+// A mask is stretched without blending: a grey edge would turn opaque and show the image's transparent
+// magenta there. An image has that magenta replaced by the button face first (in the bitmap given), so its
+// blended edges hold none.
+HBITMAP ScaleBitmap(HBITMAP bitmap, bool mask)
 {
     const DisplayScale& scale = Scale();
     if (scale.horizontal == 1.0f && scale.vertical == 1.0f)
@@ -71,7 +74,11 @@ HBITMAP ScaleBitmap(HBITMAP bitmap)
     {
         const HGDIOBJ oldSource = SelectObject(source, bitmap);
         const HGDIOBJ oldTarget = SelectObject(target, scaled);
-        SetStretchBltMode(target, HALFTONE);
+        for (int y = 0; !mask && y < info.bmHeight; ++y)
+            for (int x = 0; x < info.bmWidth; ++x)
+                if (GetPixel(source, x, y) == RGB(255, 0, 255))
+                    SetPixelV(source, x, y, GetSysColor(COLOR_BTNFACE));
+        SetStretchBltMode(target, mask ? COLORONCOLOR : HALFTONE);
         SetBrushOrgEx(target, 0, 0, nullptr);
         const BOOL stretched =
             StretchBlt(target, 0, 0, width, height, source, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
@@ -225,10 +232,10 @@ int ToolBar::LoadButtonImages()
 
 int ToolBar::AddImages(HBITMAP image, HBITMAP mask)
 {
-    const BitmapHandle scaledImage(ScaleBitmap(image));
+    const BitmapHandle scaledImage(ScaleBitmap(image, false));
     BitmapHandle scaledMask;
     if (scaledImage)
-        scaledMask.Reset(ScaleBitmap(mask));
+        scaledMask.Reset(ScaleBitmap(mask, true));
     const bool scaled = scaledImage.IsValid();
     const ActivationScope scope;
     if (!scope.IsActive())

@@ -52,6 +52,8 @@ public:
 
     // Bitmaps 113 and 115 added to the image list; the index of the first image.
     int LoadButtonImages();
+    // Scaled with the display, the image's magenta (transparent) pixels are first painted the button face in
+    // the given bitmap.
     int AddImages(HBITMAP image, HBITMAP mask);
     // A button; its command id (its position in the toolbar plus one).
     int AddButton(const std::wstring& text, const std::wstring& tooltip, int image, BYTE style);

@@ -56,6 +56,16 @@ TEST_F(Band, AnswersItsInterfacesSizesAndTooltipsFollowsTheDisplayAndGoesWithIts
     EXPECT_EQ(ImageList_GetImageCount(images), 17);
     testhost::PumpMessagesFor(300);
     EXPECT_TRUE(testhost::SaveWindowBitmap(host.FrameWindow(), L"band-" + std::to_wstring(dpi) + L".bmp"));
+    const HDC shown = GetDC(toolbar);
+    int magenta = 0; // the images' transparent colour, or a blend of it, showing around them
+    for (int y = 0; y < last.bottom; ++y)
+        for (int x = 0; x < last.right; ++x)
+        {
+            const COLORREF pixel = GetPixel(shown, x, y);
+            magenta += GetRValue(pixel) > 160 && GetGValue(pixel) < 110 && GetBValue(pixel) > 160 ? 1 : 0;
+        }
+    ReleaseDC(toolbar, shown);
+    EXPECT_EQ(magenta, 0);
 
     // A tooltip is cut to its buffer and stays terminated; a separator has none and leaves the buffer alone.
     const std::tuple<int, int, std::wstring> tips[] = {
