@@ -46,18 +46,7 @@ struct State
     std::map<std::wstring, std::wstring> bound; // the "{name}" values of the patterns
     DWORD threads = 0;                          // of the process before the scenario's tab opened
     ResourceSnapshot mark;
-    HHOOK focusHook = nullptr; // "windows-focus" on the tab's thread
 } state;
-
-// Windows tells the window with the focus that it loses it while that window (or its parent) is destroyed;
-// Wine does not.
-LRESULT CALLBACK KillFocusOnDestroy(int code, WPARAM wParam, LPARAM lParam)
-{
-    const HWND focus = GetFocus(), destroyed = reinterpret_cast<HWND>(wParam);
-    if (code == HCBT_DESTROYWND && focus && (focus == destroyed || IsChild(destroyed, focus)))
-        SendMessageW(focus, WM_KILLFOCUS, 0, 0);
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
 
 // "*" any text; "{name}" any text, the same wherever the name comes again.
 bool Matches(std::wstring_view pattern, std::wstring_view text, std::map<std::wstring, std::wstring>& bound)
@@ -525,16 +514,6 @@ const struct
          Sleep(300);
          return logo != nullptr;
      }},
-    {L"windows-focus", 0,
-     [](const Command&, Runner& r)
-     {
-         return r.OnHost(
-             []
-             {
-                 return (state.focusHook =
-                             SetWindowsHookExW(WH_CBT, &KillFocusOnDestroy, nullptr, GetCurrentThreadId())) != nullptr;
-             });
-     }},
     {L"start", 1,
      [](const Command& c, Runner&) { return c[1] == L"main" ? StartMainWorker(0) : StartNoticeWorker(), true; }},
     {L"wait-idle", 0, &WaitIdle},
@@ -588,8 +567,6 @@ void ScenarioTest::Run(const std::string& script, bool visible)
         // A window left open by the scenario fails it as much as one left open by its closing.
         succeeded = runner.Run(scenario::ParseScript(scenario::FromUtf8(script)), true) && runner.Leftovers().empty() &&
                     runner.Run({{L"close"}, {L"wait-idle"}}, true) && runner.Leftovers().empty();
-        if (state.focusHook)
-            UnhookWindowsHookEx(std::exchange(state.focusHook, nullptr));
     }
     // Every object is gone and no worker runs: COM may unload the library, and the next scenario loads it afresh.
     CoFreeUnusedLibrariesEx(0 /* no delay */, 0);
