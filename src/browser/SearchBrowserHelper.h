@@ -41,7 +41,8 @@ public:
     STDMETHODIMP SetSite(IUnknown* site) override;
     STDMETHODIMP GetSite(REFIID riid, void** site) override;
 
-    // The browser quits: gives back this tab's share of the frame thread's hook. Never throws.
+    // The browser quits (or the helper leaves its site): gives back this tab's share of the frame thread's hook,
+    // if it still holds one. Never throws.
     void ReleaseFrameHook() noexcept;
 
     // Shows the Quillbury band in the tab; when the band's toolbar on this thread is visible, focuses and
