@@ -77,6 +77,8 @@ protected:
     // The window the band shows, or null when it has none.
     virtual HWND GetBandWindow() = 0;
 
+    // First, so it is given back after everything else of the band is released.
+    ModuleReference bandUnit;
     HWND parentWindow = nullptr;
     ComPtr<IWebBrowser2> webBrowser;
     ComPtr<IInputObjectSite> inputObjectSite;
@@ -85,5 +87,4 @@ private:
     HRESULT ConnectSite(IUnknown* site);
 
     ULONG refCount = 1;
-    ModuleReference bandUnit;
 };

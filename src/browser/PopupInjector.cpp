@@ -82,7 +82,9 @@ bool Inject(const PopupRequest& request)
     const std::wstring html = FillTemplate(NarrowToWide(LoadPopupResource(request.templateId)), request.replacements);
     // The page's own nodes are left alone: their state (typed text, handlers) survives, unlike a rewrite of
     // the whole body from its HTML.
-    body->insertAdjacentHTML(WideBstr(L"afterBegin").Get(), WideBstr(html).Get());
+    // A page may refuse the insertion (a frameset, a document that forbids it): then nothing is shown.
+    if (FAILED(body->insertAdjacentHTML(WideBstr(L"afterBegin").Get(), WideBstr(html).Get())))
+        return false;
 
     const ComPtr<IHTMLWindow2> window = WindowOf(document);
     if (!window)

@@ -22,8 +22,8 @@ struct PopupRequest
 };
 
 // Runs on the thread of the document. Returns true when it got as far as running the script call in the
-// page's window; false when it stopped before: no document, no body, a body whose HTML is empty, or no
-// window. Reads the template and the script library from the module on every call; a missing resource
-// counts as empty text. Never throws: it is called from the browser's event handlers, and a failed DOM
+// page's window; false when it stopped before: no document, no body, a body whose HTML is empty, an
+// insertion the page refused, or no window. Reads the template and the script library from the module on every call; a
+// missing resource counts as empty text. Never throws: it is called from the browser's event handlers, and a failed DOM
 // call is an expected answer here, not an error to report.
 [[nodiscard]] bool InjectPopup(const PopupRequest& request) noexcept;

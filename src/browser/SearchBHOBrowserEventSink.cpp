@@ -9,6 +9,7 @@
 
 #include "browser/HostFromUrl.h"
 #include "browser/PopupInjector.h"
+#include "browser/SearchBar.h"
 #include "browser/SearchBrowserHelper.h"
 #include "core/ComHelper.h"
 #include "core/ErrorReport.h"
@@ -16,6 +17,7 @@
 #include "net/ServiceRequests.h"
 #include "net/ServiceUrls.h"
 #include "resources/resource.h"
+#include "toolbar/SearchToolBar.h"
 #include "toolbar/ShopList.h"
 #include "workers/MainWorker.h"
 
@@ -110,6 +112,14 @@ ComPtr<IUnknown> ArgumentObject(const DISPPARAMS& parameters, UINT index)
     }
 }
 
+// The shop list of the toolbar on this thread, or null when no band with a toolbar is sited here.
+const ShopList* CurrentToolbarShops() noexcept
+{
+    const SearchBar* band = CurrentThreadBand();
+    const SearchToolBar* toolBar = band ? band->ToolBarWindow() : nullptr;
+    return toolBar ? &toolBar->Shops() : nullptr;
+}
+
 // The browser object's current address; empty when it has none or does not say.
 std::wstring LocationOf(IWebBrowser2& browser)
 {
@@ -202,6 +212,7 @@ void SearchBHOBrowserEventSink::OnBeforeNavigate2(const DISPPARAMS& parameters)
 
 void SearchBHOBrowserEventSink::OnDocumentComplete(const DISPPARAMS& parameters)
 {
+    const ShopList* shopList = fixedShopList ? fixedShopList : CurrentToolbarShops();
     if (!shopList || !shopList->IsLoaded())
         return;
     const std::optional<std::wstring> url = ArgumentText(parameters, kDocumentCompleteUrl);

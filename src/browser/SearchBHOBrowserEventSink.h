@@ -31,9 +31,10 @@ public:
     STDMETHODIMP Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* parameters, VARIANT* result,
                         EXCEPINFO* exception, UINT* argumentError) override;
 
-    // The shop list of the toolbar on the same thread; null until the helper object finds one. Not owned.
-    void SetShopList(const ShopList* list) noexcept { shopList = list; }
-    [[nodiscard]] const ShopList* Shops() const noexcept { return shopList; }
+    // The list pages are matched against. By default (null) the list of the toolbar on this thread, looked up
+    // at every event: the browser may have taken the band off its site, or sited a new one, since the last.
+    // Tests set a list of their own. Not owned.
+    void SetShopList(const ShopList* list) noexcept { fixedShopList = list; }
 
     void SetMainWorkerStarter(MainWorkerStarter starter) noexcept { startMainWorker = starter; }
 
@@ -42,6 +43,6 @@ private:
     void OnDocumentComplete(const DISPPARAMS& parameters);
 
     SearchBrowserHelper& owner;
-    const ShopList* shopList = nullptr;
+    const ShopList* fixedShopList = nullptr;
     MainWorkerStarter startMainWorker;
 };

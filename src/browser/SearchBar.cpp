@@ -21,6 +21,17 @@ SearchBar::~SearchBar()
     // The newest band of a thread owns the slot; clearing it here matches what the browser expects of a
     // band going away on its own thread.
     Process().bandSlot.Clear();
+    // A host that never said SetSite(NULL): the toolbar going (the focus leaving it) must not tell the site
+    // about a band whose count is zero, and the connection point must not keep calling the freed sink.
+    inputObjectSite.Reset();
+    try
+    {
+        DisconnectSite();
+    }
+    catch (...)
+    {
+        // Nothing can be reported from here; the references still go with the members.
+    }
     toolBar.reset();
 }
 
@@ -62,18 +73,15 @@ void SearchBar::CreateBandWindow()
 
 void SearchBar::DisconnectSite()
 {
-    if (adviseCookie != 0)
+    // The cookie is kept until the connection point let the sink go, so a later disconnection tries again.
+    if (adviseCookie != 0 && webBrowser)
     {
-        const DWORD cookie = adviseCookie;
-        adviseCookie = 0;
-        if (webBrowser)
-        {
-            ComPtr<IConnectionPointContainer> container;
-            QueryInterfaceOrThrow(webBrowser, container);
-            ComPtr<IConnectionPoint> point;
-            if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Receive())) && point)
-                point->Unadvise(cookie);
-        }
+        ComPtr<IConnectionPointContainer> container;
+        QueryInterfaceOrThrow(webBrowser, container);
+        ComPtr<IConnectionPoint> point;
+        if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Receive())) && point &&
+            SUCCEEDED(point->Unadvise(adviseCookie)))
+            adviseCookie = 0;
     }
     toolBar.reset();
     ExplorerBar::DisconnectSite();

@@ -68,11 +68,11 @@ private:
     std::wstring GetTitle() override { return {}; }
     HWND GetBandWindow() override;
 
+    ModuleReference searchBarUnit;  // first, so it is given back last
     AcceleratorHandle accelerators; // given back with the band (one USER object per band under Wine)
     SearchBarBrowserEventSink eventSink{*this};
     std::unique_ptr<SearchToolBar> toolBar;
     DWORD adviseCookie = 0;
-    ModuleReference searchBarUnit;
 };
 
 // The band of the calling thread, or null.

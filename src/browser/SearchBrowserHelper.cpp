@@ -59,7 +59,7 @@ SearchBrowserHelper::~SearchBrowserHelper()
     Process().helperSlot.Clear();
     // The browser takes its helpers off their site before releasing them; should a host not do so, the
     // connection point must not keep calling a sink that is about to be freed.
-    if (adviseCookie != 0 && browser)
+    if (browser)
     {
         try
         {
@@ -117,10 +117,6 @@ try
     ConnectEvents();
     InstallTabHook();
     ShowToolbarBand(std::wstring());
-    // Taken once: the toolbar of this thread keeps its list for as long as it lives.
-    if (const SearchBar* band = CurrentThreadBand())
-        if (SearchToolBar* toolBar = band->ToolBarWindow())
-            eventSink.SetShopList(&toolBar->Shops());
     return S_OK;
 }
 catch (const wexception<std::runtime_error>& error)
@@ -145,17 +141,18 @@ STDMETHODIMP SearchBrowserHelper::GetSite(REFIID riid, void** result)
 
 void SearchBrowserHelper::TearDown()
 {
+    // The share of the frame hook goes with the site when OnQuit did not take it; the cookie is kept until
+    // the connection point let the sink go.
+    ReleaseFrameHook();
     if (browser && adviseCookie != 0)
     {
-        const DWORD cookie = adviseCookie;
-        adviseCookie = 0;
         ComPtr<IConnectionPointContainer> container;
         QueryInterfaceOrThrow(browser, container);
         ComPtr<IConnectionPoint> point;
-        if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Receive())) && point)
-            point->Unadvise(cookie);
+        if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Receive())) && point &&
+            SUCCEEDED(point->Unadvise(adviseCookie)))
+            adviseCookie = 0;
     }
-    adviseCookie = 0;
     site.Reset();
     browser.Reset();
     tabHook.Reset();
@@ -197,7 +194,7 @@ try
     const HWND frame = FrameWindow();
     // Thread 0 (no such window) would make the hook global; the tab's own thread has the tab hook.
     const DWORD thread = frame ? GetWindowThreadProcessId(frame, nullptr) : 0;
-    if (thread == 0 || thread == GetCurrentThreadId())
+    if (holdsFrameHook || thread == 0 || thread == GetCurrentThreadId())
         return;
     ProcessObjects& process = Process();
     const std::lock_guard guard(process.frameHookLock);
@@ -205,6 +202,7 @@ try
     if (found != process.frameHooks.end())
     {
         ++found->second.useCount;
+        holdsFrameHook = true;
         return;
     }
     FrameHookEntry entry;
@@ -214,6 +212,7 @@ try
     entry.useCount = 1;
     entry.frameWindow = frame;
     process.frameHooks.emplace(thread, std::move(entry));
+    holdsFrameHook = true;
 }
 catch (...)
 {
@@ -225,10 +224,11 @@ try
 {
     const HWND frame = FrameWindow();
     const DWORD thread = frame ? GetWindowThreadProcessId(frame, nullptr) : 0;
-    if (thread == 0 || thread == GetCurrentThreadId())
+    if (!holdsFrameHook || thread == 0 || thread == GetCurrentThreadId())
         return;
     ProcessObjects& process = Process();
     const std::lock_guard guard(process.frameHookLock);
+    holdsFrameHook = false;
     const auto found = process.frameHooks.find(thread);
     if (found == process.frameHooks.end())
         return;

@@ -1,8 +1,8 @@
 // SearchBrowserHelper: the browser helper object, one per tab, created and called on the tab's thread.
 // When sited it starts the idle background workers, connects its event sink to the tab's browser, hooks
 // the keyboard of the tab's thread (and shares a hook on the frame window's thread with the other tabs of
-// the process), shows the Quillbury band with its search box focused, and hands the sink the shop list of
-// the toolbar on its thread. Reference counts are plain: the object lives in one apartment.
+// the process) and shows the Quillbury band with its search box focused. Reference counts are plain: the
+// object lives in one apartment.
 #pragma once
 
 #include <windows.h>
@@ -41,7 +41,8 @@ public:
     STDMETHODIMP SetSite(IUnknown* site) override;
     STDMETHODIMP GetSite(REFIID riid, void** site) override;
 
-    // The browser quits: gives back this tab's share of the frame thread's hook. Never throws.
+    // The browser quits (or the helper leaves its site): gives back this tab's share of the frame thread's hook,
+    // if it still holds one. Never throws.
     void ReleaseFrameHook() noexcept;
 
     // Shows the Quillbury band in the tab; when the band's toolbar on this thread is visible, focuses and
@@ -62,14 +63,15 @@ private:
     void InstallFrameHook() noexcept;
     [[nodiscard]] HWND FrameWindow() const noexcept;
 
+    // First, so it is given back after the hooks and the references (the destruction order).
+    ModuleReference moduleUnit;
     ULONG refCount = 1;
     ComPtr<IUnknown> site;
     ComPtr<IWebBrowser2> browser;
     HookHandle tabHook;
     SearchBHOBrowserEventSink eventSink{*this};
     DWORD adviseCookie = 0;
-    // Declared last, so it is given back before the hook and the references go (the destruction order).
-    ModuleReference moduleUnit;
+    bool holdsFrameHook = false; // this helper's share of the frame thread's hook is counted
 };
 
 // Starts the main worker and the notice worker when the shared block says that each is neither done nor

@@ -15,6 +15,15 @@ namespace
 {
 std::atomic<EventLogWriter> testWriter{nullptr};
 
+// The text of what() (the library's own messages are ASCII); other bytes become "?".
+std::wstring AsciiToWide(const char* text)
+{
+    std::wstring wide;
+    for (; text && *text; ++text)
+        wide += static_cast<unsigned char>(*text) < 0x80 ? static_cast<wchar_t>(*text) : L'?';
+    return wide;
+}
+
 void WriteEventLog(DWORD eventId, const std::array<std::wstring, 3>& strings) noexcept
 {
     const EventSourceHandle source(RegisterEventSourceW(nullptr, L"Quillbury"));
@@ -100,6 +109,30 @@ HRESULT UnexpectedFailure() noexcept
     catch (...)
     {
         return E_UNEXPECTED;
+    }
+}
+
+void LogUnexpectedFailure(const SourceLocation& where) noexcept
+{
+    try
+    {
+        std::wstring text = L"unexpected exception";
+        try
+        {
+            throw;
+        }
+        catch (const std::exception& error)
+        {
+            text = AsciiToWide(error.what());
+        }
+        catch (...)
+        {
+        }
+        LogError(kBrowserThreadEventId, AtLocation(wexception<std::runtime_error>(text), where));
+    }
+    catch (...)
+    {
+        // Out of memory for the report itself: nothing more can be done here.
     }
 }
 

@@ -34,6 +34,11 @@ void ShowError(const wexception<std::runtime_error>& error) noexcept;
 // Call only from inside a catch block.
 [[nodiscard]] HRESULT UnexpectedFailure() noexcept;
 
+// Logs the exception being handled, one outside the family (std::bad_alloc and the like), as a failure raised at
+// `where`, with the browser threads' event id: a window procedure cannot let it go, nor drop it without a trace.
+// Call only from inside a catch block.
+void LogUnexpectedFailure(const SourceLocation& where) noexcept;
+
 // Tests replace the event log, which Wine only pretends to write, to read back what was reported.
 using EventLogWriter = void (*)(DWORD eventId, const std::array<std::wstring, 3>& strings);
 EventLogWriter SetEventLogWriterForTesting(EventLogWriter writer) noexcept;

@@ -95,6 +95,7 @@ SearchToolBar::~SearchToolBar()
 {
     if (Window())
         KillTimer(Window(), kRefreshTimer);
+    DestroyWindows();
 }
 
 void SearchToolBar::SetButtonText(int commandId, const std::wstring& text)
@@ -175,22 +176,35 @@ bool SearchToolBar::OnCommand(int commandId)
     }
 }
 
-void SearchToolBar::AskToResetPassword()
+bool SearchToolBar::AskToResetPassword()
 {
-    if (MessageBoxW(nullptr, kAlreadyRegisteredText, L"Error", MB_YESNO | MB_ICONERROR) == IDYES)
+    const std::weak_ptr<const int> alive = Lifetime();
+    const int answer = MessageBoxW(nullptr, kAlreadyRegisteredText, L"Error", MB_YESNO | MB_ICONERROR);
+    if (alive.expired())
+        return false;
+    if (answer == IDYES)
         owner.Navigate(service_urls::PasswordReminderPage());
+    return true;
 }
 
-void SearchToolBar::AskToRegister()
+bool SearchToolBar::AskToRegister()
 {
-    if (MessageBoxW(nullptr, kMustRegisterText, L"Error", MB_YESNO | MB_ICONERROR) == IDYES)
+    const std::weak_ptr<const int> alive = Lifetime();
+    const int answer = MessageBoxW(nullptr, kMustRegisterText, L"Error", MB_YESNO | MB_ICONERROR);
+    if (alive.expired())
+        return false;
+    if (answer == IDYES)
         owner.Navigate(service_urls::RegistrationPage());
+    return true;
 }
 
 void SearchToolBar::RunLoginFlow()
 {
+    const std::weak_ptr<const int> alive = Lifetime();
     LoginDialogData data;
     const int result = OpenLoginDialog(data, Window());
+    if (alive.expired())
+        return;
     if (result == kLoginAccepted)
     {
         VerifyNewAccount();
@@ -198,13 +212,9 @@ void SearchToolBar::RunLoginFlow()
     }
     if (result == 3)
         owner.Navigate(service_urls::RegistrationPage());
-    else if (result == 0)
-    {
-        if (LoginAlreadyRegistered())
-            AskToResetPassword();
-        else if (LoginNotRegistered())
-            AskToRegister();
-    }
+    else if (result == 0 &&
+             !(LoginAlreadyRegistered() ? AskToResetPassword() : !LoginNotRegistered() || AskToRegister()))
+        return; // the toolbar went while its question was open
     StartIdleWorkersIfSignedOut();
 }
 
@@ -350,12 +360,14 @@ void SearchToolBar::OnTimer(UINT_PTR timerId)
     if (shared.wrongPasswordPending)
     {
         shared.wrongPasswordPending = 0;
-        AskToResetPassword();
+        if (!AskToResetPassword())
+            return;
     }
     if (shared.notRegisteredPending)
     {
         shared.notRegisteredPending = 0;
-        AskToRegister();
+        if (!AskToRegister())
+            return;
     }
     if (shared.noticeShown == 0 && shared.noticeDone)
     {

@@ -58,8 +58,9 @@ private:
     void StartIdleWorkersIfSignedOut();
     void VerifyNewAccount();
     void SetButtonText(int commandId, const std::wstring& text);
-    void AskToResetPassword();
-    void AskToRegister();
+    // Each asks, and follows a "yes" to its page; false when the toolbar went while the question was open.
+    bool AskToResetPassword();
+    bool AskToRegister();
     HMENU ChooseMenu(int commandId, bool& navigated);
     void ShowVoucherPopup(int item);
 

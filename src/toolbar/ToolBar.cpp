@@ -26,6 +26,7 @@ constexpr int kAddButtonLine = 106;
 constexpr int kCreateEditLine = 107;
 constexpr int kCreateLogoLine = 108;
 constexpr int kFontLine = 109;
+constexpr SourceLocation kHandlerFailed{L"ToolBar", 111};
 
 [[noreturn]] void RaiseLastError(int line)
 {
@@ -50,7 +51,10 @@ int Scaled(int value, float factor)
 }
 
 // A copy of the bitmap stretched by the display factors; null when no copy is needed or one cannot be made.
-HBITMAP ScaleBitmap(HBITMAP bitmap)
+// A mask is stretched without blending: a grey edge would turn opaque and show the image's transparent
+// magenta there. An image has that magenta replaced by the button face first (in the bitmap given), so its
+// blended edges hold none.
+HBITMAP ScaleBitmap(HBITMAP bitmap, bool mask)
 {
     const DisplayScale& scale = Scale();
     if (scale.horizontal == 1.0f && scale.vertical == 1.0f)
@@ -70,7 +74,11 @@ HBITMAP ScaleBitmap(HBITMAP bitmap)
     {
         const HGDIOBJ oldSource = SelectObject(source, bitmap);
         const HGDIOBJ oldTarget = SelectObject(target, scaled);
-        SetStretchBltMode(target, HALFTONE);
+        for (int y = 0; !mask && y < info.bmHeight; ++y)
+            for (int x = 0; x < info.bmWidth; ++x)
+                if (GetPixel(source, x, y) == RGB(255, 0, 255))
+                    SetPixelV(source, x, y, GetSysColor(COLOR_BTNFACE));
+        SetStretchBltMode(target, mask ? COLORONCOLOR : HALFTONE);
         SetBrushOrgEx(target, 0, 0, nullptr);
         const BOOL stretched =
             StretchBlt(target, 0, 0, width, height, source, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
@@ -167,6 +175,12 @@ ToolBar::ToolBar(HWND parent, int padding, const std::wstring& toolbarName)
 
 ToolBar::~ToolBar()
 {
+    DestroyWindows();
+    logo.reset();
+}
+
+void ToolBar::DestroyWindows() noexcept
+{
     {
         const ActivationScope scope;
         RemoveWindowSubclass(parentWindow, ParentSubclassProc, subclassId);
@@ -174,7 +188,6 @@ ToolBar::~ToolBar()
     if (toolbarWindow && IsWindow(toolbarWindow))
         DestroyWindow(toolbarWindow); // the edit box and the logo button are its children by now
     toolbarWindow = nullptr;
-    logo.reset();
 }
 
 void ToolBar::Subclass(HWND window, SUBCLASSPROC procedure, int line)
@@ -213,10 +226,10 @@ int ToolBar::LoadButtonImages()
 
 int ToolBar::AddImages(HBITMAP image, HBITMAP mask)
 {
-    const BitmapHandle scaledImage(ScaleBitmap(image));
+    const BitmapHandle scaledImage(ScaleBitmap(image, false));
     BitmapHandle scaledMask;
     if (scaledImage)
-        scaledMask.Reset(ScaleBitmap(mask));
+        scaledMask.Reset(ScaleBitmap(mask, true));
     const bool scaled = scaledImage.IsValid();
     const ActivationScope scope;
     if (!scope.IsActive())
@@ -344,8 +357,8 @@ HWND ToolBar::SetLogoButton(std::unique_ptr<LogoButtonInfo> info)
     return button;
 }
 
-// The three subclass procedures: a throwing handler is reported and the message still gets its default
-// processing; nothing unwinds into the window system.
+// The three subclass procedures: a throwing handler is reported (an error outside the family is logged) and
+// the message still gets its default processing; nothing unwinds into the window system.
 LRESULT CALLBACK ToolBar::ParentSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                              DWORD_PTR data)
 {
@@ -360,6 +373,7 @@ LRESULT CALLBACK ToolBar::ParentSubclassProc(HWND window, UINT message, WPARAM w
     }
     catch (...)
     {
+        LogUnexpectedFailure(kHandlerFailed);
     }
     const ActivationScope scope;
     return DefSubclassProc(window, message, wParam, lParam);
@@ -379,6 +393,7 @@ LRESULT CALLBACK ToolBar::ToolbarSubclassProc(HWND window, UINT message, WPARAM 
     }
     catch (...)
     {
+        LogUnexpectedFailure(kHandlerFailed);
     }
     const ActivationScope scope;
     return DefSubclassProc(window, message, wParam, lParam);
@@ -398,6 +413,7 @@ LRESULT CALLBACK ToolBar::LogoSubclassProc(HWND window, UINT message, WPARAM wPa
     }
     catch (...)
     {
+        LogUnexpectedFailure(kHandlerFailed);
     }
     const ActivationScope scope;
     return DefSubclassProc(window, message, wParam, lParam);
@@ -444,6 +460,9 @@ LRESULT ToolBar::OnParentMessage(HWND window, UINT message, WPARAM wParam, LPARA
         }
         if (control && logo && control == logo->window)
         {
+            if (HIWORD(wParam) != BN_CLICKED)
+                return defaultProcessing(); // a double-click is a click already counted
+            const std::weak_ptr<const int> alive = Lifetime();
             if (logo->hasDropDown)
             {
                 logoMenuOpen = 1;
@@ -455,7 +474,8 @@ LRESULT ToolBar::OnParentMessage(HWND window, UINT message, WPARAM wParam, LPARA
             }
             else
                 OnCommand(logo->commandId);
-            InvalidateRect(logo->window, nullptr, TRUE);
+            if (!alive.expired())
+                InvalidateRect(logo->window, nullptr, TRUE);
             return 0;
         }
     }

@@ -64,6 +64,8 @@ public:
 
     // Bitmaps 113 and 115 added to the image list; the index of the first image.
     int LoadButtonImages();
+    // Scaled with the display, the image's magenta (transparent) pixels are first painted the button face in
+    // the given bitmap.
     int AddImages(HBITMAP image, HBITMAP mask);
     // A separator `width` pixels wide (0: the control's default); its command id.
     int AddSeparator(int width);
@@ -80,6 +82,13 @@ protected:
     // made or subclassed.
     ToolBar(HWND parent, int padding, const std::wstring& toolbarName);
     ~ToolBar();
+
+    // Removes the parent's subclass and destroys the windows. A derived class calls it first in its destructor:
+    // destroying a window sends it messages (the focus leaving it) that reach the handlers of the derived part.
+    void DestroyWindows() noexcept;
+    // Expires when the toolbar is destroyed. Taken before a modal loop (a message box, a dialog, a menu): in it
+    // the browser may take the band off its site and destroy the toolbar, which the caller must then leave alone.
+    [[nodiscard]] std::weak_ptr<const int> Lifetime() const noexcept { return life; }
 
     virtual void OnSetFocus() = 0;
     virtual void OnKillFocus() = 0;
@@ -115,6 +124,7 @@ private:
     std::wstring name;
     std::unique_ptr<LogoButtonInfo> logo;
     FontHandle childFont; // of the edit box and the logo button; lives as long as they do
+    std::shared_ptr<const int> life = std::make_shared<const int>(0);
 };
 
 // Copies `text` into a buffer of `room` characters, cut to room - 1 and terminated.

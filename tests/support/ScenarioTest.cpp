@@ -286,9 +286,10 @@ bool Popup(const Command& command, Runner& runner)
 }
 
 // What a user or the browser does in the tab, on the tab's thread: open (the helper object, which shows the band;
-// "open band": the band alone), close, site-again (the helpers sited once more), key NAME, navigate-result HEX
-// (what Navigate answers from now on), frame URL (a frame's own document completes and becomes the page) and
-// moved URL LOCATION (a document completes after the browser moved on).
+// "open band": the band alone), close, site-again (the helpers sited once more), band off|on (the browser takes
+// the band off its site, as when the user hides the toolbar, or sites and shows it again), key NAME, navigate-result
+// HEX (what Navigate answers from now on), frame URL (a frame's own document completes and becomes the page) and moved
+// URL LOCATION (a document completes after the browser moved on).
 bool Tab(const Command& c, Runner& runner)
 {
     HRESULT result = S_OK;
@@ -303,6 +304,14 @@ bool Tab(const Command& c, Runner& runner)
                        c.size() > 1 ? runner.Host().ShowBand(kBandClsid) : browser.CreateHelperObject(kHelperClsid);
                else if (c[0] == L"close")
                    browser.Quit();
+               else if (c[0] == L"band" && browser.Band())
+               {
+                   ComPtr<IObjectWithSite> band;
+                   browser.Band()->QueryInterface(IID_IObjectWithSite, band.ReceiveVoid());
+                   result = band->SetSite(c[1] == L"off" ? nullptr : static_cast<IOleWindow*>(&runner.Host().Site()));
+                   if (c[1] == L"on" && SUCCEEDED(result))
+                       result = runner.Host().ShowBand(kBandClsid);
+               }
                else if (c[0] == L"site-again")
                    for (const auto& helper : browser.Helpers())
                        helper->SetSite(static_cast<IWebBrowser2*>(&browser));
@@ -487,6 +496,7 @@ const struct
     {L"open", 0, &Tab},
     {L"close", 0, &Tab},
     {L"site-again", 0, &Tab},
+    {L"band", 1, &Tab},
     {L"key", 1, &Tab},
     {L"navigate-result", 1, &Tab},
     {L"frame", 1, &Tab},
@@ -494,6 +504,16 @@ const struct
     {L"tick", 0, &Toolbar},
     {L"command", 1, &Toolbar},
     {L"type-search", 1, &Toolbar},
+    {L"double-click-logo", 0,
+     [](const Command&, Runner& r)
+     {
+         const HWND logo = FindWindowExW(r.Toolbar(), nullptr, L"Button", nullptr);
+         for (const UINT message :
+              {UINT{WM_LBUTTONDOWN}, UINT{WM_LBUTTONUP}, UINT{WM_LBUTTONDBLCLK}, UINT{WM_LBUTTONUP}})
+             PostMessageW(logo, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(5, 5));
+         Sleep(300);
+         return logo != nullptr;
+     }},
     {L"start", 1,
      [](const Command& c, Runner&) { return c[1] == L"main" ? StartMainWorker(0) : StartNoticeWorker(), true; }},
     {L"wait-idle", 0, &WaitIdle},

@@ -6,9 +6,9 @@
 //
 // Stage:  set ini|reg|shared NAME=VALUE...  (md5(TEXT): its password digest; weekday(N): N days from today)
 //         file NAME BYTES|age=HOURS|age=month   service CONTROL-PATH (the stand-in's)   start main|notice
-// Tab:    open [band], close, site-again, key enter|tab|shift-tab|f6, navigate-result HEX, frame URL,
+// Tab:    open [band], close, site-again, band off|on, key enter|tab|shift-tab|f6, navigate-result HEX, frame URL,
 //         moved URL LOCATION, tick, command ID, type-search TEXT, answer CAPTION ok|yes|no|cancel [TEXT],
-//         press CAPTION ID|close, and the runner's own commands (visit, click-button, drop-down, ...)
+//         press CAPTION ID|close, double-click-logo, and the runner's commands (visit, click-button, drop-down, ...)
 // Follow: expect ini|reg|shared|tab NAME=PATTERN...  (tab: page, buttonN, focus, selection, sinks, menu-ids,
 //         masked, agents)   wait-for (the same, within 20 s)   expect-file NAME BYTES|served|none
 //         expect-no-tmp   expect-requests PATTERN...   expect-navigations PATTERN...   expect-menu ITEM...

@@ -50,7 +50,8 @@ TEST_F(Dialog, AnAcceptedSignInIsCheckedReportedStoredAndVerified)
 }
 
 // Every other way out leaves the stored account alone; the dialog or the toolbar says why, or goes on (sign-up
-// page; signed out, the idle workers start: the notice worker asks at once, a main worker would too).
+// page; signed out, the idle workers start: the notice worker asks at once, a main worker would too). A toolbar
+// that went while its question was open does nothing with the answer.
 TEST_F(Dialog, ARefusedOrAbandonedSignInStoresNothingAndTheToolbarFollowsUp)
 {
     RunRows(
@@ -72,6 +73,9 @@ TEST_F(Dialog, ARefusedOrAbandonedSignInStoresNothingAndTheToolbarFollowsUp)
         {{"already registered (a line end after)", "signedIn=0", "scenario?set=reject&reply=0%0d%0a", "1",
           "answer Error yes \"You are already registered with Quillbury.*\"", "cashback_verify.php*",
           "https://www.quillbury.co.uk/get_password/"},
+         {"already registered, the toolbar hidden meanwhile", "signedIn=0", "scenario?set=reject&reply=0", "1",
+          "wait-window Error\nband off\nanswer Error yes \"You are already registered with Quillbury.*\"",
+          "cashback_verify.php*", ""},
          {"not registered", "signedIn=0", "scenario?set=reject&reply=2", "1",
           "answer Error yes \"You must be registered in order to take advantage of cashback. Click YES to register.\"",
           "cashback_verify.php*", "register/"},

@@ -1,16 +1,18 @@
-// The helper object of this program's own copy, where the registered library shows too little.
+// The helper object and the toolbar of this program's own copy, where the registered library shows too little.
 #include <exdispid.h>
 
 #include <atomic>
 #include <future>
 #include <thread>
 
+#include "browser/SearchBar.h"
 #include "browser/SearchBrowserHelper.h"
 #include "core/ErrorReport.h"
 #include "host/TestBrowserHost.h"
 #include "module/ProcessObjects.h"
 #include "support/ScenarioTest.h"
 #include "support/TestSupport.h"
+#include "toolbar/SearchToolBar.h"
 #include "toolbar/ShopListFile.h"
 
 namespace
@@ -96,6 +98,59 @@ TEST_F(Helper, TheServiceAccountPagesStartADelayedWorkerEveryTime)
     for (const DISPID event : {DISPID_BEFORENAVIGATE2, DISPID_DOCUMENTCOMPLETE}) // no parameter block: nothing
         EXPECT_EQ(tab.helper->EventSink().Invoke(event, IID_NULL, 0, 1, nullptr, nullptr, nullptr, nullptr), S_OK);
     EXPECT_EQ(starts.size(), 4u);
+}
+
+// A page that refuses the popup's insertion does not use up the shop: its next page gets the popup.
+TEST_F(Helper, APageThatRefusesThePopupLeavesTheShopFree)
+{
+    Sited tab;
+    Process().shownShopKeys.Clear();
+    for (const HRESULT insert : {E_ACCESSDENIED, S_OK})
+    {
+        const auto page = th::FakeDocument::Create(L"<p>Offer</p>");
+        page->Body()->insertResult = insert;
+        tab.browser->SetDocument(page.Get());
+        tab.browser->SetLocation(L"http://www.shop3.com/");
+        tab.browser->FireDocumentComplete(L"http://www.shop3.com/");
+        EXPECT_EQ(page->Scripts().size(), insert == S_OK ? 1u : 0u);
+    }
+}
+
+// A toolbar handler failing outside the error family (out of memory here) is logged, not dropped.
+TEST_F(Helper, AToolbarHandlerOutOfMemoryIsLogged)
+{
+    struct : BandServices
+    {
+        ::ComPtr<IWebBrowser2> GetWebBrowser() override { return {}; }
+        ::ComPtr<IInputObjectSite> GetInputObjectSite() override { return {}; }
+        IUnknown* BandUnknown() override { return nullptr; }
+        std::wstring GetSearchText() override { return {}; }
+        void Navigate(const std::wstring&) override { throw std::bad_alloc(); }
+    } band;
+    const HWND parent = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    Reporting(false,
+              [&]
+              {
+                  SearchToolBar toolBar(band, parent);
+                  SendMessageW(parent, WM_COMMAND, SearchToolBar::kLogo, reinterpret_cast<LPARAM>(toolBar.Window()));
+              });
+    DestroyWindow(parent);
+    EXPECT_EQ(reports, std::vector<std::wstring>{L"ToolBar 111"});
+}
+
+// A band or a helper released while sited (SetSite(NULL) never came) leaves no sink and no frame hook behind.
+TEST_F(Helper, ObjectsReleasedWhileSitedLeaveNoSinkOrFrameHook)
+{
+    th::TestBrowserHost host;
+    auto* band = new SearchBar();
+    ASSERT_EQ(band->SetSite(static_cast<IOleWindow*>(&host.Site())), S_OK);
+    EXPECT_EQ(host.Browser().ConnectionPoint()->SinkCount(), 1u);
+    band->Release();
+    EXPECT_EQ(host.Browser().ConnectionPoint()->SinkCount(), 0u);
+    std::thread([frame = host.FrameWindow()] { Sited tab([frame](auto& browser) { browser.SetFrameWindow(frame); }); })
+        .join();
+    const std::lock_guard guard(Process().frameHookLock);
+    EXPECT_TRUE(Process().frameHooks.empty());
 }
 
 // Two tab threads of one frame share its hook until the second quits; completing one shop at once, one shows it.

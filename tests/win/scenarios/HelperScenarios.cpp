@@ -21,7 +21,8 @@ TEST_F(Tab, StartsEachWorkerOnlyWhenItIsNeitherDoneNorRunning)
              {"noticeDone=0 noticeRunning=1", ""}});
 }
 
-// After the page of the row, a page of shop 101 shows whether the row's page recorded the shop.
+// After the page of the row, a page of shop 101 shows whether the row's page recorded the shop. A hidden
+// toolbar (the band off its site) has no list to match against; shown again, it has its own.
 TEST_F(ShopPopup, EachConditionOfTheDecision)
 {
     RunRows(R"(
@@ -42,7 +43,8 @@ TEST_F(ShopPopup, EachConditionOfTheDecision)
              {"tick", "visit http://www.shop-one.com/ html \"\"", "none", "shop out 101"},
              {"tick", "visit http://www.shop-one.com/", "shop out 101", "none"},
              {"tick", "visit www.shop-one.com/page", "shop out 101", "none"},
-             {"tick", "frame http://ads.second-shop.co.uk/f", "shop", "shop out 101"}});
+             {"tick", "frame http://ads.second-shop.co.uk/f", "shop", "shop out 101"},
+             {"tick", "band off\nvisit http://www.shop-one.com/\nband on\ntick", "none", "shop out 101"}});
 }
 
 // Sited again, the helper gives its connection back first and selects the search box's text. A process that
