@@ -8,8 +8,8 @@
 #                 4. Offers on a shop's page lists that shop's offers
 #                 5. the helper object has put the cashback popup into the shop's page (shown in Chromium)
 #                 6. "Click here" reaches the service's redirect (the stand-in's log shows the request)
-# The amounts appear at the second start because the sign-in stores the account and the main worker, which
-# verifies it, runs once per browser session (it already ran, for nobody, when the browser started).
+# A sign-in stores the account and has the main worker verify it at once; every new browser session verifies
+# the stored account again, so the second start shows the amounts too.
 # Screenshots (PNG), the transcript and the stand-in's request log go to out/demo/. Needs the installer
 # package build/win/Quillbury-<version>.msi and the test host: build/win32/qb_testhost.exe, a 32-bit browser
 # as most users' tabs are, or build/win/qb_testhost.exe where this machine has no 32-bit Wine (`make demo`
@@ -254,8 +254,7 @@ show_requests "$before"
 
 say ""
 say "== The browser starts again =="
-say "(The main worker, which verifies the stored account, runs once per browser session: at the first start"
-say "there was no account to verify yet.)"
+say "(A new browser session: its main worker verifies the stored account again.)"
 shop_body "$shop_page" >"$session/shop-page.html"
 before=$(last_request)
 (cd "$session" && browser_session "$root/tools/demo/second-start.txt")
