@@ -8,7 +8,6 @@
 #include "core/ThreadLocalStorage.h"
 #include "module/ClassFactory.h"
 #include "settings/Registry.h"
-#include "support/TestSupport.h"
 #include "toolbar/OffersVouchers.h"
 
 namespace

@@ -1,7 +1,6 @@
 // "get_merchant.txt" read through the runtime's text mode, and one parsed copy shared while the file is unchanged.
 #include "toolbar/ShopListFile.h"
 
-#include <algorithm>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <memory>
