@@ -8,8 +8,7 @@ static const std::string kCashback = "d943641d1ed7d29e955f36d6327ead93"; // of "
 static const std::string kStats = "install_stats.php?y=",
                          kClient = "&f=%7B6A0C3B55-1D47-4E92-B8F3-2C95D0E1A774%7D&PID=QLBY";
 
-// By what was stored and typed ("" keeps the masked box, checked with the digest it was filled with): the statistics
-// of an account change, both stores, and a main run that verifies the new account and publishes what is shown.
+// By what was stored and typed ("" keeps the masked box): the check, statistics, both stores, the verifying run.
 TEST_F(Dialog, AnAcceptedSignInIsCheckedReportedStoredAndVerified)
 {
     RunRows(

@@ -1,5 +1,4 @@
-// The Offers and Vouchers drop-downs: empty away from shops, else the shop's items and what a choice does;
-// signed out, the service's answer opened if it is a web address.
+// Offers and Vouchers: empty away from shops, else the shop's items; signed out, a web address the service names.
 #include "support/ScenarioTest.h"
 
 using Menus = ScenarioTest;

@@ -3,8 +3,7 @@
 
 using Worker = ScenarioTest;
 
-// The account replies ({5} two seconds late): a password change rewrites both stores, the verification publishes;
-// nothing is written or published for an account left meanwhile ({6}); an error status is a server not reached.
+// Account replies ({5} late) are stored and published, not for an account left meanwhile ({6}); errors: unreached.
 TEST_F(Worker, AccountRepliesAreWrittenAndPublishedForTheAccountStillStored)
 {
     const std::string demo = "email=demo@example.com password=md5(cashback)",
@@ -63,8 +62,7 @@ SCENARIO(Worker, UpdatePromptStartsTheUpdaterOnYesAndIsQuietForTheDayAfterNo, R"
     wait-for reg "updater=ran with 0 arguments" ver_upd_not_day=weekday(1)
 )")
 
-// A failed download (the client's faults: FaultTest.cpp) keeps the old list byte for byte and the worker not done;
-// the account stores stay, no temporary file is left and what the run read is freed.
+// A failed download (faults: FaultTest.cpp) keeps the old list and the worker not done, and leaves nothing behind.
 TEST_F(Worker, TheShopListIsRefreshedOnceADayAndAFailedDownloadKeepsTheOldOne)
 {
     const std::string old = R"(old|1<br>\r\n\xff\x00tail)", clear = "scenario?clear=all",
