@@ -3,7 +3,6 @@
 
 using Tab = ScenarioTest;
 using ShopPopup = ScenarioTest;
-using ShopPopupChild = ScenarioTest;
 
 TEST_F(Tab, StartsEachWorkerOnlyWhenItIsNeitherDoneNorRunning)
 {
@@ -21,8 +20,7 @@ TEST_F(Tab, StartsEachWorkerOnlyWhenItIsNeitherDoneNorRunning)
              {"noticeDone=0 noticeRunning=1", ""}});
 }
 
-// After the page of the row, a page of shop 101 shows whether the row's page recorded the shop. A hidden
-// toolbar (the band off its site) has no list to match against; shown again, it has its own.
+// After the row's page, a page of shop 101 shows whether it recorded the shop. A hidden toolbar has no list.
 TEST_F(ShopPopup, EachConditionOfTheDecision)
 {
     RunRows(R"(
@@ -39,7 +37,6 @@ TEST_F(ShopPopup, EachConditionOfTheDecision)
              {"tick", "visit http://www.shop-one.com/?from=http://WWW.QUILLBURY.CO.UK/", "none", "shop out 101"},
              {"tick", "moved http://www.shop-one.com/first http://www.shop-one.com/next", "none", "shop out 101"},
              {"tick", "visit http://www.unknown-store.com/shop-one.com", "none", "shop out 101"},
-             {"tick", "visit http://WWW.SHOP-ONE.COM/", "none", "shop out 101"},
              {"tick", "visit http://www.shop-one.com/ html \"\"", "none", "shop out 101"},
              {"tick", "visit http://www.shop-one.com/", "shop out 101", "none"},
              {"tick", "visit www.shop-one.com/page", "shop out 101", "none"},
@@ -47,12 +44,11 @@ TEST_F(ShopPopup, EachConditionOfTheDecision)
              {"tick", "band off\nvisit http://www.shop-one.com/\nband on\ntick", "none", "shop out 101"}});
 }
 
-// Sited again, the helper gives its connection back first and selects the search box's text. A process that
-// showed a shop's popup shows it no more; another process does, here with a signed-in link.
-TEST_F(ShopPopup, TheBandIsReadyAtEachSitingAndAShopShowsOncePerProcess)
+// Sited again, the helper gives its connection back first, selects the search box's text and still shows popups.
+TEST_F(ShopPopup, TheBandIsReadyAtEachSiting)
 {
     Run(R"(
-        file get_merchant.txt "http://www.shop-one.com|101<br>http://www.second-shop.co.uk/|SHOP-2<br>"
+        file get_merchant.txt "http://www.shop-one.com|101<br>"
         set shared noticeShown=1
         open
         expect tab focus=search
@@ -64,25 +60,8 @@ TEST_F(ShopPopup, TheBandIsReadyAtEachSitingAndAShopShowsOncePerProcess)
         tick
         visit "http://www.shop-one.com/item?id=7&colour=red"
         expect-popup shop out 101
-        visit http://www.shop-one.com/basket
-        expect-popup none
-        visit https://checkout.second-shop.co.uk/pay
-        expect-popup shop out SHOP-2
-        child ShopPopupChild.ShowsTheShopAgainSignedIn
-        visit "http://www.shop-one.com/item?id=7&colour=red"
-        expect-popup none
         close
         expect tab sinks=0
     )",
         true);
 }
-
-SCENARIO(ShopPopupChild, ShowsTheShopAgainSignedIn, R"(
-    file get_merchant.txt "http://www.shop-one.com|101<br>"
-    set reg email=demo@example.com password=md5(cashback)
-    set shared noticeShown=1 signedIn=1
-    open
-    tick
-    visit "http://www.shop-one.com/item?id=7&colour=red"
-    expect-popup shop in 101
-)")

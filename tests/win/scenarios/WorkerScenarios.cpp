@@ -1,19 +1,16 @@
-// The workers (this program's own copy, started as the add-on starts them); a whole run follows a sign-in in
-// DialogScenarios.cpp. d943... is md5(cashback).
+// The workers, started as the add-on starts them; a whole run follows a sign-in in DialogScenarios.cpp.
 #include "support/ScenarioTest.h"
 
 using Worker = ScenarioTest;
 
-// The account replies, {5} answered two seconds late: a password change rewrites both stores before the verification
-// publishes what it says. Where the user signs in as another meanwhile ({6}), nothing is written or published for
-// the account that was left; a reply that is not the service's answer (an error status) is a server not reached:
-// each account request shows the connection message and the run goes on.
+// Account replies ({5} late) are stored and published, not for an account left meanwhile ({6}); errors: unreached.
 TEST_F(Worker, AccountRepliesAreWrittenAndPublishedForTheAccountStillStored)
 {
     const std::string demo = "email=demo@example.com password=md5(cashback)",
                       none = "email= password=", other = "email=b@example.com password=md5(other)",
-                      pwd = "pwd_change_verify.php", verify = "cashback_verify.php", approved(30, 'A'),
-                      pending(24, 'P');
+                      pwd = "pwd_change_verify.php", verify = "cashback_verify.php",
+                      p = "fixture?pwd_reply=", v = "fixture?verify_reply=", d = "demo%40*",
+                      left = "signedIn=0 approved=old", approved(30, 'A'), pending(24, 'P');
     RunRows(
         R"(
         set reg email=demo@example.com password=md5(cashback) ver_upd_not_day=weekday(0)
@@ -31,27 +28,22 @@ TEST_F(Worker, AccountRepliesAreWrittenAndPublishedForTheAccountStillStored)
         expect-requests pwd_change_verify.php* cashback_verify.php?y=*&t={4}&d=*
         expect shared {7}
     )",
-        {{"fixture?pwd_reply=1%7cab%7cx", "email=demo@example.com password=ab|x", "password=ab|x",
-          "demo%40example.com&m=ab%7Cx", pwd, "", "signedIn=0 approved=old"},
-         {"fixture?pwd_reply=2%7cab%7cm@x.uk", "email=m@x.uk password=ab", "email=m@x.uk", "m%40x.uk&m=ab", pwd, "",
-          "signedIn=0 approved=old"},
-         {"fixture?pwd_reply=2%7cab", demo, demo, "demo%40*", pwd, "", "signedIn=1 approved=12.50£"},
-         {"fixture?pwd_reply=1%7cab", other, none, "b%40*", pwd, "set reg " + other, "signedIn=0 approved=old"},
-         {"fixture?pwd_reply=0%7c", other, none, "demo%40*", verify, "set reg " + other, "signedIn=0 approved=old"},
-         {"fixture?verify_reply=1%7cx", demo, none, "demo%40*", verify, "",
-          "signedIn=1 approved=old pending=old verifyNumber=99"},
-         {"fixture?verify_reply=2%7cx", demo, none, "demo%40*", verify, "",
-          "signedIn=0 notRegisteredPending=1 wrongPasswordPending=0 approved=old"},
-         {"fixture?verify_reply=0%7cx", demo, none, "demo%40*", verify, "",
-          "signedIn=0 notRegisteredPending=0 wrongPasswordPending=1 approved=old"},
-         {"fixture?verify_reply=1%7c" + approved + "%7c" + pending + "%7c-5", demo, none, "demo%40*", verify, "",
+        {{p + "1%7cab%7cx", "email=demo@example.com password=ab|x", "password=ab|x", "demo%40example.com&m=ab%7Cx", pwd,
+          "", left},
+         {p + "2%7cab%7cm@x.uk", "email=m@x.uk password=ab", "email=m@x.uk", "m%40x.uk&m=ab", pwd, "", left},
+         {p + "2%7cab", demo, demo, d, pwd, "", "signedIn=1 approved=12.50£"},
+         {p + "1%7cab", other, none, "b%40*", pwd, "set reg " + other, left},
+         {p + "0%7c", other, none, d, verify, "set reg " + other, left},
+         {v + "1%7cx", demo, none, d, verify, "", "signedIn=1 approved=old pending=old verifyNumber=99"},
+         {v + "2%7cx", demo, none, d, verify, "", left + " notRegisteredPending=1 wrongPasswordPending=0"},
+         {v + "0%7cx", demo, none, d, verify, "", left + " notRegisteredPending=0 wrongPasswordPending=1"},
+         {v + "1%7c" + approved + "%7c" + pending + "%7c-5", demo, none, d, verify, "",
           "approved=" + approved.substr(0, 24) + " pending=" + pending + " verifyNumber=-5"},
-         {"scenario?set=error&code=500&keep=1&path=" + pwd + "," + verify, demo, none, "demo%40*", pwd,
-          "answer Error ok \"The server could not be *\"", "signedIn=0 wrongPasswordPending=0 approved=old"}});
+         {"scenario?set=error&code=500&keep=1&path=" + pwd + "," + verify, demo, none, d, pwd,
+          "answer Error ok \"The server could not be *\"", left + " wrongPasswordPending=0"}});
 }
 
-// An e-mail address alone asks nothing. An older version asks too; No keeps the day quiet, Yes stores nothing; a
-// page that is no version asks nothing.
+// An older version is offered; No keeps the day quiet, Yes starts the updater and stores nothing.
 SCENARIO(Worker, UpdatePromptStartsTheUpdaterOnYesAndIsQuietForTheDayAfterNo, R"(
     set reg email=demo@example.com
     service scenario?set=new_version&version=1.0.00
@@ -68,14 +60,9 @@ SCENARIO(Worker, UpdatePromptStartsTheUpdaterOnYesAndIsQuietForTheDayAfterNo, R"
     answer Quillbury yes "A new version of Quillbury toolbar is available. Would you like to install it?"
     wait-idle
     wait-for reg "updater=ran with 0 arguments" ver_upd_not_day=weekday(1)
-    service scenario?set=reply&path=check_version&text=%3Chtml%3E%3Cp%3E1.0%7cWi-Fi%3C/p%3E%3C/html%3E
-    start main
-    wait-idle
 )")
 
-// A failed download keeps the old list, a zero byte and all, and the worker not done: the next tab starts it. A
-// download that stalls (three attempts of 3 s), sends nothing usable or 50 MB ends too. The account stores stay
-// byte for byte, what a killed worker left goes and no temporary file is left, and what the run read is freed.
+// A failed download (faults: FaultTest.cpp) keeps the old list and the worker not done, and leaves nothing behind.
 TEST_F(Worker, TheShopListIsRefreshedOnceADayAndAFailedDownloadKeepsTheOldOne)
 {
     const std::string old = R"(old|1<br>\r\n\xff\x00tail)", clear = "scenario?clear=all",
@@ -98,19 +85,14 @@ TEST_F(Worker, TheShopListIsRefreshedOnceADayAndAFailedDownloadKeepsTheOldOne)
         expect-file config.ini "[config]\r\nemail=demo@example.com\r\npassword=d943641d1ed7d29e955f36d6327ead93\r\n"
         expect reg email=demo@example.com password=md5(cashback)
     )",
-            {{"0", clear, old, "1"},
-             {"-11.99", clear, old, "1"},
+            {{"-11.99", clear, old, "1"},
              {"-24", clear, "served", "1"},
              {"24", clear, "served", "1"},
              {"month", clear, "served", "1"},
-             {"-24", "scenario?set=drop" + list, old, "0"},
-             {"-24", "scenario?set=truncate" + list, old, "0"},
              {"-24", "scenario?set=error&code=503&keep=1" + list, old, "0"},
-             {"-24", "scenario?set=htmlcut" + list, old, "0"},
              {"-24", "fixture?merchant_reply=", old, "0"},
              {"-24", "scenario?set=stall&seconds=3" + list, old, "0"},
-             {"-24", "scenario?set=stall&phase=body&sent=1000&seconds=3" + list, old, "0"},
-             {"-24", "scenario?set=endless_header" + list, old, "0"},
+             {"-24", "scenario?set=truncate" + list, old, "0"},
              {"-24", "scenario?set=huge" + list, "served", "1"}});
 }
 
@@ -126,10 +108,7 @@ TEST_F(Worker, TheNoticeIsStoredOnlyForAnUnverifiedAccountFromAWholeReply)
         expect-requests {4}
         expect shared noticeDone={5} "notice={6}"
     )",
-            {{"md5(cashback)", "0", "scenario?set=notice",
-              "check_notice.php?y={y}&t=demo%40example.com&m=d943641d1ed7d29e955f36d6327ead93&d={y}&f={y}&PID=QLBY",
-              "1", "Welcome to Quillbury | sign in to see your cashback | it's free"},
-             {"md5(cashback)", "0", "scenario?set=notice&text=" + notice, "check_notice.php*", "1", stored},
+            {{"md5(cashback)", "0", "scenario?set=notice&text=" + notice, "check_notice.php*", "1", stored},
              {"md5(cashback)", "0", "scenario?set=drop&path=check_notice.php", "check_notice.php* * *", "0", ""},
              {"md5(cashback)", "1", "scenario?set=notice", "", "0", ""},
              {"", "0", "scenario?set=notice", "", "0", ""}});
