@@ -166,9 +166,8 @@ bool SharedValue(const std::wstring& name, std::wstring& value)
 
 // What the tab shows: the page's body HTML ("page"), a button's text ("button18"), where the focus is ("focus": search,
 // buttons or content, and only when the band knows, and last told its site, whether it has it), the search box's
-// selection ("selection": "FROM TO"), the sinks of the browser's events ("sinks"), the ids of the last menu
-// ("menu-ids"), whether the login dialog masks the password ("masked") and the user agents of the service requests
-// ("agents": "N of M").
+// selection ("selection": "FROM TO"), the sinks of the browser's events ("sinks"), whether the login dialog masks the
+// password ("masked") and the user agents of the service requests ("agents": "N of M").
 bool TabValue(const std::wstring& name, std::wstring& value, Runner& runner)
 {
     const HWND toolbar = runner.Toolbar();
@@ -205,9 +204,6 @@ bool TabValue(const std::wstring& name, std::wstring& value, Runner& runner)
     else if (name == L"page")
         OnPage(runner,
                [&](FakeWebBrowser& browser) { value = browser.Document() ? browser.Document()->BodyHtml() : L""; });
-    else if (name == L"menu-ids")
-        for (const useractions::MenuLine& line : runner.lastMenu)
-            value += (value.empty() ? L"" : L" ") + std::to_wstring(line.id);
     else if (name == L"masked")
         value =
             GetWindowLongW(GetDlgItem(useractions::WaitForProcessWindow(L"#32770", L"Quillbury : Login", 10000), 1018),

@@ -9,7 +9,7 @@
 // Tab:    open [band], close, site-again, band off|on, key enter|tab|shift-tab|f6, navigate-result HEX, frame URL,
 //         moved URL LOCATION, tick, command ID, type-search TEXT, answer CAPTION ok|yes|no|cancel [TEXT],
 //         press CAPTION ID|close, double-click-logo, and the runner's commands (visit, click-button, drop-down, ...)
-// Follow: expect ini|reg|shared|tab NAME=PATTERN...  (tab: page, buttonN, focus, selection, sinks, menu-ids,
+// Follow: expect ini|reg|shared|tab NAME=PATTERN...  (tab: page, buttonN, focus, selection, sinks,
 //         masked, agents)   wait-for (the same, within 20 s)   expect-file NAME BYTES|served|none
 //         expect-no-tmp   expect-requests PATTERN...   expect-navigations PATTERN...   expect-menu ITEM...
 //         expect-popup shop|voucher|none [in|out SHOP-ID]   wait-request PATTERN   wait-idle

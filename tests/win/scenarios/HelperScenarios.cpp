@@ -10,14 +10,14 @@ TEST_F(Tab, StartsEachWorkerOnlyWhenItIsNeitherDoneNorRunning)
         set reg email=demo@example.com password=md5(cashback) ver_upd_not_day=weekday(0)
         set shared noticeShown=1 {1}
         open
-        set shared mainRunning=0 noticeRunning=0
+        set shared {2}
         wait-idle
-        expect-requests {2}
+        expect-requests {3}
     )",
-            {{"mainDone=0", "pwd_change_verify.php* cashback_verify.php* get_merchant.php?PID=QLBY"},
-             {"mainDone=0 mainRunning=1", ""},
-             {"noticeDone=0", "check_notice.php*"},
-             {"noticeDone=0 noticeRunning=1", ""}});
+            {{"mainDone=0", "noticeShown=1", "pwd_change_verify.php* cashback_verify.php* get_merchant.php?PID=QLBY"},
+             {"mainDone=0 mainRunning=1", "mainRunning=0", ""},
+             {"noticeDone=0", "noticeShown=1", "check_notice.php*"},
+             {"noticeDone=0 noticeRunning=1", "noticeRunning=0", ""}});
 }
 
 // After the row's page, a page of shop 101 shows whether it recorded the shop. A hidden toolbar has no list.
