@@ -69,7 +69,7 @@ beforeEach(async () => {
 });
 afterEach(() => tab.close());
 
-test('the shop popup: first in the body, centred at the top, over page and screen; a click outside hides it', async () => {
+test('the shop popup: first in the body, centred at the top, over page, screen; clicks outside hide it', async () => {
     await showShop();
     const shown = await layout('popupdiv');
     assert.ok(shown.shown && shown.first && shown.fits && shown.screens.length === 1);
