@@ -1,6 +1,5 @@
-// The service's replies, each input read by every reader: the fields taken must be the reply's "|"-separated fields
-// (the last running to the end), never an empty e-mail or digest, a version only of digits and dots, the number what
-// the C library reads, and the dialog's "0" and "2" the whole text but for trailing CR, LF and spaces.
+// Every reader on each reply: the reply's "|"-separated fields (the last to the end), never an empty e-mail or digest,
+// a version of digits and dots, the number as the C library reads it, the dialog's "0"/"2" but for trailing blanks.
 #include <algorithm>
 
 #include "FuzzInput.h"

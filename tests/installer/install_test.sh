@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# The installer package in a fresh Wine prefix: a silent per-machine install and what it leaves (the file, both
-# COM classes, Internet Explorer's lists, the Add/Remove Programs entry, the library's own registration for the
-# installing user), for the 64-bit and the 32-bit build each in its own folder and registry view, COM activation of
-# both classes from Program Files (from a 32-bit client too where 32-bit Wine is installed), a silent uninstall and
-# what it leaves.
+# The installer package in a fresh Wine prefix: a silent per-machine install of both builds and what it leaves,
+# COM activation of both classes from Program Files (32-bit client too where 32-bit Wine runs), a silent uninstall.
 #   install_test.sh PACKAGE.msi qb_installed_class_check.exe [32-bit qb_installed_class_check.exe]
 set -uo pipefail
 msi=$(realpath "$1")
 checker=$(realpath "$2")
-checker32=${3:-}
 export WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' WINEARCH=win64 LANG=en_GB.UTF-8
 unset LC_ALL DISPLAY
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/qb-installer.XXXXXX") && export WINEPREFIX
@@ -17,8 +13,6 @@ band='HKCR\CLSID\{4c8e1f27-93b5-4d0a-8e61-2f7a9c3b5d18}'
 helper='HKCR\CLSID\{b2d74e90-1a6c-4f38-9c25-7e0f3a8b6d41}'
 bho='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\explorer\Browser Helper Objects\{b2d74e90-1a6c-4f38-9c25-7e0f3a8b6d41}'
 main='HKCU\SOFTWARE\Microsoft\Internet Explorer\Main'
-folder=$WINEPREFIX/drive_c/Program\ Files/Quillbury
-folder32=$WINEPREFIX/drive_c/Program\ Files\ \(x86\)/Quillbury
 dll='C:\Program Files\Quillbury\Quillbury.dll'
 dll32='C:\Program Files (x86)\Quillbury\Quillbury.dll'
 view=/reg:64
@@ -37,7 +31,7 @@ arp="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(msiinfo ex
     awk -F '\t' '$1 == "ProductCode" { print $2 }')"
 # One build's file and rows on one line: state_of FOLDER PACKAGED-DLL VIEW; installed DLL-PATH: what it should be.
 state_of() {
-    view=$3
+    local view=$3
     printf 'file %s, folder %s' "$(cmp -s "$1/Quillbury.dll" "$2" && echo packaged || echo -)" "$([ -d "$1" ] && echo yes || echo -)"
     for class in "$band" "$helper"; do
         printf ' | %s' "$(key "$class")" "$(value "$class" '')" "$(value "$class\\InprocServer32" '')" \
@@ -45,7 +39,6 @@ state_of() {
     done
     printf ' | toolbar %s | helper list %s %s\n' "$(value 'HKLM\SOFTWARE\Microsoft\Internet Explorer\Toolbar' \
         '{4c8e1f27-93b5-4d0a-8e61-2f7a9c3b5d18}')" "$(key "$bho")" "$(value "$bho" NoExplorer)"
-    view=/reg:64
 }
 installed() {
     echo "file packaged, folder yes | key | Quillbury | $1 | Apartment | key | Quillbury Browser Helper Object | $1 |" \
@@ -53,8 +46,8 @@ installed() {
 }
 removed="file -, folder - | - | - | - | - | - | - | - | - | toolbar - | helper list - -"
 state() {
-    state_of "$folder" "$(dirname "$msi")/Quillbury.dll" /reg:64
-    state_of "$folder32" "$(dirname "$msi")/x86/Quillbury.dll" /reg:32
+    state_of "$WINEPREFIX/drive_c/Program Files/Quillbury" "$(dirname "$msi")/Quillbury.dll" /reg:64
+    state_of "$WINEPREFIX/drive_c/Program Files (x86)/Quillbury" "$(dirname "$msi")/x86/Quillbury.dll" /reg:32
     echo "entry $(value "$arp" DisplayName) | $(value "$arp" DisplayVersion) | $(value "$arp" Publisher)"
     echo "debugger off $(value "$main" 'Disable Script Debugger') | $(value "$main" DisableScriptDebuggerIE)"
     echo "account $(value 'HKCU\Software\Quillbury' email)," \
@@ -71,12 +64,9 @@ debugger off yes | yes
 account someone@example.com, settings version=1.1.05"
 expect "COM activation of both classes in a 64-bit client" "$(wine "$checker" | tr -d '\r'; echo "$?")" "$dll
 0"
-if [ -x /usr/lib/wine/wine ] && [ -f "$checker32" ]; then
-    expect "COM activation of both classes in a 32-bit client" "$(wine "$checker32" | tr -d '\r'; echo "$?")" "$dll32
+[ -x /usr/lib/wine/wine ] && [ -f "${3:-}" ] && # else the 32-bit build's files and rows above only
+    expect "COM activation of both classes in a 32-bit client" "$(wine "${3:-}" | tr -d '\r'; echo "$?")" "$dll32
 0"
-else
-    echo "note: no 32-bit Wine here, so no 32-bit client: the 32-bit build's files and rows are checked above"
-fi
 
 wine msiexec /x "$msi" /qn || expect "msiexec /x /qn" failed succeeded
 expect uninstalled "$(state)" "$removed

@@ -1,7 +1,5 @@
-// A shop visit with nothing faked but the browser, its Windows half: the tab shows the band, then its helper
-// object starts the main worker, which downloads the stand-in's shop list; the toolbar's timer loads it; the
-// shop's page gets the popup with the redirect link (signed out: shop 1000; signed in: shop 1003; a popup shows
-// once per shop and process). The page as a user gets it is captured into the working folder for click.mjs.
+// A shop visit with nothing faked but the browser, its Windows half: band, main worker's shop list, the toolbar's
+// timer, the shop page's popup with the redirect link, captured into the working folder for click.mjs.
 #include "support/ScenarioTest.h"
 
 using ShopRoad = ScenarioTest;

@@ -5,8 +5,6 @@
 
 TEST(HtmlEscape, FillsEveryPlaceholderWithTheEscapedValueInOrder)
 {
-    EXPECT_EQ(EscapeHtml(L"<a href=\"x\">it's &amp;</a> caf\u00e9"),
-              L"&lt;a href=&quot;x&quot;&gt;it&#39;s &amp;amp;&lt;/a&gt; caf\u00e9");
     const std::tuple<std::wstring, TemplateReplacements, std::wstring> cases[] = {
         {L"<a href=\"%T%\">%T%</a>", {{L"%T%", L"?a=1&b=2"}}, L"<a href=\"?a=1&amp;b=2\">?a=1&amp;b=2</a>"},
         {L"%t% %T%", {{L"%T%", L"x"}}, L"%t% x"},                     // case-sensitive
