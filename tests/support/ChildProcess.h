@@ -14,6 +14,6 @@ std::wstring ChildRole();
 // could not be started or did not end within a minute.
 DWORD RunProgram(std::wstring commandLine, std::wstring* environment = nullptr);
 
-// Runs this program (or the one QB_OTHER_PROGRAM names) with --gtest_filter=`test` and QB_CHILD_ROLE=`role`, without the environment variables
-// named in `dropped` (case-insensitive names), as RunProgram.
+// Runs this program (or the one QB_OTHER_PROGRAM names) with --gtest_filter=`test` and QB_CHILD_ROLE=`role`, without
+// the environment variables named in `dropped` (case-insensitive names), as RunProgram.
 DWORD RunThisProgramAsChild(const std::wstring& test, const std::wstring& role, std::vector<std::wstring> dropped = {});
