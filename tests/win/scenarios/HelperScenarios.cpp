@@ -7,6 +7,7 @@ using ShopPopup = ScenarioTest;
 TEST_F(Tab, StartsEachWorkerOnlyWhenItIsNeitherDoneNorRunning)
 {
     RunRows(R"(
+        set ini email=demo@example.com password=md5(cashback)
         set reg email=demo@example.com password=md5(cashback) ver_upd_not_day=weekday(0)
         set shared noticeShown=1 {1}
         open
