@@ -38,7 +38,9 @@ PROBE
     rm -f "$probe"
     return $status
 }
+i386=no
 if runs_i386; then
+    i386=yes
     packages+=(wine32:i386)
 fi
 
@@ -57,11 +59,21 @@ if ((${#missing[@]})); then
     fi
     export DEBIAN_FRONTEND=noninteractive
     # The 32-bit build runs under Debian's 32-bit Wine, which comes from the i386 architecture.
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [ "$i386" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
         dpkg --add-architecture i386
     fi
     apt-get update -q
     apt-get install -y -q "${missing[@]}"
+fi
+# Where the i386 architecture was added anyway, wine recommends its 32-bit loader; on a kernel that cannot run it,
+# that loader would take over the `wine` command, so it goes.
+if [ "$i386" = no ] && dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+    echo "bootstrap: removing wine32:i386 (this kernel does not run 32-bit x86 programs)"
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "bootstrap: run as root (or remove wine32:i386 first)" >&2
+        exit 1
+    fi
+    DEBIAN_FRONTEND=noninteractive apt-get remove -y -q wine32:i386
 fi
 
 # The mingw compiler must use the posix thread model (std::thread, std::mutex).
