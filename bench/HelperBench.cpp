@@ -26,7 +26,7 @@
 #include "module/Module.h"
 #include "module/ProcessObjects.h"
 #include "settings/VistaSupport.h"
-#include "support/AddonRegistration.h"
+#include "support/TestSupport.h"
 
 namespace
 {

@@ -3,6 +3,11 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
 
@@ -11,18 +16,18 @@
 #include "browser/HtmlEscape.h"
 #include "core/ComHelper.h"
 #include "core/ErrorReport.h"
+#include "core/ScopedHandle.h"
 #include "core/Text.h"
 #include "host/MessagePump.h"
 #include "module/Guids.h"
 #include "module/ProcessObjects.h"
 #include "net/ServiceRequests.h"
 #include "net/ServiceUrls.h"
+#include "net/WinHttpClient.h"
 #include "resources/resource.h"
 #include "settings/AccountStore.h"
 #include "settings/Registry.h"
 #include "settings/VistaSupport.h"
-#include "support/AddonRegistration.h"
-#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 #include "workers/MainWorker.h"
 #include "workers/NoticeWorker.h"
@@ -116,18 +121,29 @@ std::string Bytes(const std::wstring& text)
     return bytes;
 }
 
-bool OnPage(Runner& runner, const std::function<void(FakeWebBrowser&)>& work)
+DWORD ProcessThreadCount()
 {
-    return runner.OnHost([&] { return work(runner.Browser()), true; });
+    const KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    DWORD count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot.Get(), &entry); more; more = Thread32Next(snapshot.Get(), &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1u : 0u;
+    return count;
 }
 
 // How many times the text holds the part.
-size_t Count(const std::wstring& text, const std::wstring& part)
+std::wstring Count(const std::wstring& text, const std::wstring& part)
 {
     size_t found = 0;
     for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + 1))
         ++found;
-    return found;
+    return std::to_wstring(found);
+}
+
+bool OnPage(Runner& runner, const std::function<void(FakeWebBrowser&)>& work)
+{
+    return runner.OnHost([&] { return work(runner.Browser()), true; });
 }
 
 // Reads (value empty) or writes a value of the shared block: a flag, or one of the texts.
@@ -142,26 +158,12 @@ bool SharedValue(const std::wstring& name, std::wstring& value)
         {L"verifyNumber", &block.verifyNumber}};
     for (const auto& [flagName, flag] : flags)
         if (name == flagName)
-        {
-            if (value.empty())
-                value = std::to_wstring(*flag);
-            else
-                *flag = std::stol(value);
-            return true;
-        }
-    const std::pair<const wchar_t*, wchar_t*> texts[] = {
-        {L"approved", block.approvedText}, {L"pending", block.pendingText}, {L"notice", block.noticeText}};
-    for (const auto& [textName, field] : texts)
-        if (name == textName)
-        {
-            const size_t size = field == block.noticeText ? 255 : 25;
-            if (value.empty())
-                value.assign(field, std::find(field, field + size, L'\0'));
-            else
-                std::fill(std::copy_n(value.begin(), std::min(value.size(), size - 1), field), field + size, L'\0');
-            return true;
-        }
-    return false;
+            return value.empty() ? (value = std::to_wstring(*flag), true) : (*flag = std::stol(value), true);
+    const auto text = [&value](auto& field)
+    { return value.empty() ? (value = LoadSharedText(field), true) : (StoreSharedText(field, value), true); };
+    return name == L"approved"  ? text(block.approvedText)
+           : name == L"pending" ? text(block.pendingText)
+                                : name == L"notice" && text(block.noticeText);
 }
 
 // What the tab shows: the page's body HTML ("page"), a button's text ("button18"), where the focus is ("focus": search,
@@ -214,7 +216,7 @@ bool TabValue(const std::wstring& name, std::wstring& value, Runner& runner)
     else if (name == L"agents")
     {
         const std::wstring log = StandinControl(L"log");
-        value = std::to_wstring(Count(log, L"\"Mozilla/4.0\"")) + L" of " + std::to_wstring(Count(log, L"\"url\": \""));
+        value = Count(log, L"\"Mozilla/4.0\"") + L" of " + Count(log, L"\"url\": \"");
     }
     else
         return false;
@@ -273,11 +275,16 @@ bool Popup(const Command& command, Runner& runner)
         return (command[1] == L"none" && body.find(L"popup") == std::wstring::npos) ||
                Fail(runner, L"the page: " + body.substr(0, 400));
     const bool signedIn = command.size() > 3 && command[2] == L"in";
-    for (int back = 0; command.size() > 3 && back < 3; ++back)
+    for (std::time_t back = 0; command.size() > 3 && back < 3; ++back)
+    {
+        const std::time_t then = std::time(nullptr) - back;
+        std::tm local{};
+        localtime_s(&local, &then);
         if (body.find(EscapeHtml(service_urls::Redirect(
-                NonceSecondsAgo(back), signedIn ? StoredAccount() : ServiceAccount{}, signedIn, command[3], url))) !=
+                RequestNonceFor(local), signedIn ? StoredAccount() : ServiceAccount{}, signedIn, command[3], url))) !=
             std::wstring::npos)
             return true;
+    }
     return command.size() < 4 || Fail(runner, L"no link to shop " + command[3] + L" in: " + body.substr(0, 600));
 }
 
@@ -447,8 +454,14 @@ bool Files(const Command& c, Runner& runner)
     const std::wstring path = DataFilePath(c[1]);
     if (c[0] == L"file")
         return c[2].starts_with(L"age=") ? SetLastWriteTime(path, c[2].substr(4)) : WriteFileBytes(path, Bytes(c[2]));
-    const std::string now = ReadFileBytes(path);
-    const std::string wanted = c[2] == L"served" ? StandinShopList() : c[2] == L"none" ? "<missing>" : Bytes(c[2]);
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    const std::string now = file ? std::string(std::istreambuf_iterator<char>(file), {}) : "<missing>";
+    WinHttpClient list(kScripts + L"get_merchant.php?PID=QLBY"); // what the stand-in serves
+    const std::string wanted =
+        c[2] == L"served" && list.Send(L"GET")
+            ? std::string(reinterpret_cast<const char*>(list.ResponseBytes()), list.ReceivedCount())
+        : c[2] == L"none" ? "<missing>"
+                          : Bytes(c[2]);
     return now == wanted || Fail(runner, L"holds " + NarrowToWide(now.substr(0, 200)));
 }
 
@@ -531,8 +544,19 @@ void ScenarioTest::SetUpTestSuite()
 
 void ScenarioTest::SetUp()
 {
-    if (ChildRole().empty()) // a second process joins the first one's stage
-        ResetStage();
+    // No account, no data files, the stand-in as it starts with an empty log, and a shared block whose workers are
+    // done and whose notice was shown (else the toolbar's first tick shows the empty notice). A second process joins
+    // the first one's stage.
+    if (ChildRole().empty())
+    {
+        StandinControl(L"reset?log=1");
+        DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKeyPath);
+        for (const std::wstring& name : DataFiles(L"*"))
+            DeleteFileW(DataFilePath(name).c_str());
+        Shared() = SharedBlock{};
+        for (volatile LONG* flag : {&Shared().noticeDone, &Shared().noticeShown, &Shared().mainDone})
+            *flag = 1;
+    }
     SetEventLogWriterForTesting(
         [](DWORD, const std::array<std::wstring, 3>& strings)
         {

@@ -1,16 +1,9 @@
 #include "support/TestSupport.h"
 
-#include <tlhelp32.h>
+#include <algorithm>
 
-#include <ctime>
-
-#include "UserActions.h"
 #include "core/ScopedHandle.h"
-#include "module/ProcessObjects.h"
-#include "net/ServiceUrls.h"
 #include "net/WinHttpClient.h"
-#include "settings/AccountStore.h"
-#include "settings/Registry.h"
 #include "settings/VistaSupport.h"
 
 std::wstring StandinControl(const std::wstring& path)
@@ -42,28 +35,6 @@ int StandinPort()
     wchar_t port[16] = {};
     GetEnvironmentVariableW(L"QB_STANDIN_PORT", port, 16);
     return _wtoi(port);
-}
-
-std::string StandinShopList()
-{
-    WinHttpClient client(L"http://www.quillbury.co.uk/k3tq8w2m/get_merchant.php?PID=QLBY");
-    if (!client.Send(L"GET"))
-        return "<none>";
-    return std::string(reinterpret_cast<const char*>(client.ResponseBytes()), client.ReceivedCount());
-}
-
-std::string ReadFileBytes(const std::wstring& path)
-{
-    const KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return "<missing>";
-    std::string bytes;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
-        bytes.append(buffer, read);
-    return bytes;
 }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
@@ -115,45 +86,61 @@ std::vector<std::wstring> DataFiles(const std::wstring& pattern)
     return names;
 }
 
-void ResetStage()
+std::wstring ChildRole()
 {
-    StandinControl(L"reset?log=1");
-    DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKeyPath);
-    for (const std::wstring& name : DataFiles(L"*"))
-        DeleteFileW(DataFilePath(name).c_str());
-    SharedBlock& shared = Shared();
-    ZeroMemory(&shared, sizeof(shared));
-    shared.mainDone = 1;
-    shared.noticeDone = 1;
-    shared.noticeShown = 1; // else the toolbar's first tick shows the empty notice
+    wchar_t role[64] = {};
+    GetEnvironmentVariableW(L"QB_CHILD_ROLE", role, 64);
+    return role;
 }
 
-std::wstring NonceSecondsAgo(int seconds)
+DWORD RunProgram(std::wstring commandLine, std::wstring* environment)
 {
-    const std::time_t then = std::time(nullptr) - seconds;
-    std::tm local{};
-    localtime_s(&local, &then);
-    return RequestNonceFor(local);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        environment ? environment->data() : nullptr, nullptr, &startup, &info))
+        return 1000;
+    const KernelHandle process(info.hProcess), thread(info.hThread);
+    DWORD code = 1001;
+    if (WaitForSingleObject(process.Get(), 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.Get(), &code);
+    return code;
 }
 
-DWORD ProcessThreadCount()
+DWORD RunThisProgramAsChild(const std::wstring& test, const std::wstring& role, std::vector<std::wstring> dropped)
 {
-    const KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    DWORD count = 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Thread32First(snapshot.Get(), &entry); more; more = Thread32Next(snapshot.Get(), &entry))
-        count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1u : 0u;
-    return count;
+    // QB_OTHER_PROGRAM names this program's build for the other bitness, for two browser processes side by side.
+    wchar_t program[MAX_PATH];
+    if (!GetEnvironmentVariableW(L"QB_OTHER_PROGRAM", program, MAX_PATH))
+        GetModuleFileNameW(nullptr, program, MAX_PATH);
+    // The run's own records (premature-exit file, XML report) belong to the first process only.
+    dropped.insert(dropped.end(), {L"QB_CHILD_ROLE", L"TEST_PREMATURE_EXIT_FILE", L"GTEST_OUTPUT"});
+    std::wstring environment = L"QB_CHILD_ROLE=" + role;
+    environment.push_back(L'\0');
+    const wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1)
+        if (std::ranges::none_of(
+                dropped, [&](const std::wstring& name)
+                { return _wcsnicmp(entry, name.c_str(), name.size()) == 0 && entry[name.size()] == L'='; }))
+            environment.append(entry).push_back(L'\0');
+    FreeEnvironmentStringsW(const_cast<wchar_t*>(block));
+    environment.push_back(L'\0');
+    return RunProgram(L"\"" + std::wstring(program) + L"\" --gtest_filter=" + test, &environment);
 }
 
-std::wstring AnswerBox(const std::wstring& caption, int button)
+std::wstring AddonPath()
 {
-    const HWND box = useractions::WaitForProcessWindow(L"#32770", caption, 10000);
-    if (!box)
-        return L"<none>";
-    const std::wstring text = useractions::MessageText(box);
-    useractions::PressDialogButton(box, button);
-    useractions::WaitUntilGone(box, 10000);
-    return text;
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    folder.resize(folder.find_last_of(L'\\') + 1);
+    return folder + L"Quillbury.dll";
+}
+
+DWORD RunRegsvr32(const std::wstring& switches)
+{
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    return RunProgram(L"\"" + std::wstring(system) + L"\\regsvr32.exe\" " + switches + L" \"" + AddonPath() + L"\"");
 }

@@ -1,5 +1,7 @@
-// What the Wine test programs share: the stand-in service's control API and request log, data files and
-// their times, the stage every scenario starts from, and a few facts about this process.
+// What the Wine test programs share: the stand-in service's control API and request log, data files and their times,
+// and the other programs a test program runs: itself again as a second process (another browser process, or one with
+// a different environment) limited to one test that is told the role it plays, and the prefix's own regsvr32 on the
+// built Quillbury.dll beside it, so objects come through real COM activation.
 #pragma once
 
 #include <windows.h>
@@ -14,11 +16,7 @@ std::wstring StandinControl(const std::wstring& path);
 std::vector<std::wstring> StandinRequests(const std::wstring& fragment);
 // The stand-in's port (QB_STANDIN_PORT); 0 without it.
 int StandinPort();
-// The shop list as the stand-in serves it now.
-std::string StandinShopList();
 
-// A file's bytes ("<missing>" when it cannot be read), and writing them.
-std::string ReadFileBytes(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Sets the last write time: "HOURS" from today's local noon (may be negative or fractional), or "month" for
 // this day of last month.
@@ -26,15 +24,17 @@ bool SetLastWriteTime(const std::wstring& path, const std::wstring& age);
 // The names of the data folder's files that match the pattern ("*.tmp").
 std::vector<std::wstring> DataFiles(const std::wstring& pattern);
 
-// No account (registry key and INI file), no data files, the stand-in back to its start with an empty log,
-// and a shared block whose workers are done and whose notice was shown.
-void ResetStage();
+// The role this process was started with (empty in the first process).
+std::wstring ChildRole();
 
-// The request nonce of the local time `seconds` ago.
-std::wstring NonceSecondsAgo(int seconds);
-// Threads of this process now.
-DWORD ProcessThreadCount();
+// Runs the command line (with this environment block, or this process's): its exit code, or 1000+ when it
+// could not be started or did not end within a minute.
+DWORD RunProgram(std::wstring commandLine, std::wstring* environment = nullptr);
 
-// Answers the message box with this caption (waiting up to 10 s) by pressing `button`; its text, or
-// "<none>" when none came. Run it on another thread than the box's.
-std::wstring AnswerBox(const std::wstring& caption, int button);
+// Runs this program (or the one QB_OTHER_PROGRAM names) with --gtest_filter=`test` and QB_CHILD_ROLE=`role`, without
+// the environment variables named in `dropped` (case-insensitive names), as RunProgram.
+DWORD RunThisProgramAsChild(const std::wstring& test, const std::wstring& role, std::vector<std::wstring> dropped = {});
+
+std::wstring AddonPath();
+// regsvr32's exit code (0 on success), as RunProgram.
+DWORD RunRegsvr32(const std::wstring& switches);

@@ -8,12 +8,12 @@
 
 #include "module/Module.h"
 #include "module/ProcessObjects.h"
-#include "support/ChildProcess.h"
+#include "support/TestSupport.h"
 
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
-    // Suites named "...Child" play a second process (support/ChildProcess.h); the first process leaves them out.
+    // Suites named "...Child" play a second process (support/TestSupport.h); the first process leaves them out.
     if (ChildRole().empty())
     {
         const std::string filter = GTEST_FLAG_GET(filter);

@@ -11,8 +11,7 @@
 #include "module/Guids.h"
 #include "settings/AccountStore.h"
 #include "settings/Registry.h"
-#include "support/AddonRegistration.h"
-#include "support/ChildProcess.h"
+#include "support/TestSupport.h"
 
 namespace
 {

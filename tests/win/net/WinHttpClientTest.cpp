@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 namespace

@@ -5,13 +5,13 @@
 #include <future>
 #include <thread>
 
+#include "UserActions.h"
 #include "browser/SearchBar.h"
 #include "browser/SearchBrowserHelper.h"
 #include "core/ErrorReport.h"
 #include "host/TestBrowserHost.h"
 #include "module/ProcessObjects.h"
 #include "support/ScenarioTest.h"
-#include "support/TestSupport.h"
 #include "toolbar/SearchToolBar.h"
 #include "toolbar/ShopListFile.h"
 
@@ -54,9 +54,17 @@ void Reporting(bool expected, const std::function<void()>& work)
     reports.clear();
     const EventLogWriter previous = SetEventLogWriterForTesting([](DWORD, const std::array<std::wstring, 3>& strings)
                                                                 { reports.push_back(strings[1] + L" " + strings[2]); });
-    auto box = std::async(std::launch::async, [expected] { return expected ? AnswerBox(L"Quillbury", IDOK) : L""; });
+    auto answer =
+        std::async(std::launch::async,
+                   [expected]
+                   {
+                       const HWND box =
+                           expected ? useractions::WaitForProcessWindow(L"#32770", L"Quillbury", 10000) : nullptr;
+                       const std::wstring text = box ? useractions::MessageText(box) : L"";
+                       return box && useractions::PressDialogButton(box, IDOK), text;
+                   });
     work();
-    EXPECT_EQ(box.get().find(L"An error occurred in \"Quillbury Toolbar\" : "), expected ? 0 : std::wstring::npos);
+    EXPECT_EQ(answer.get().find(L"An error occurred in \"Quillbury Toolbar\" : "), expected ? 0 : std::wstring::npos);
     SetEventLogWriterForTesting(previous);
 }
 
@@ -86,17 +94,15 @@ TEST_F(Helper, TheServiceAccountPagesStartADelayedWorkerEveryTime)
 {
     Sited tab;
     Shared().mainRunning = 1;
-    for (const wchar_t* url :
+    for (const wchar_t* url : // the first four are account pages
          {L"http://www.quillbury.co.uk/get_password2", L"HTTP://WWW.QUILLBURY.CO.UK/INC/CHK_LOGIN.PHP?FRM=DETAILS",
-          L"https://quillbury.co.uk/Save_My_EmPwd?x", L"http://www.shop.com/to?quillbury.co.uk/get_password2"})
-        tab.browser->FireBeforeNavigate2(url);
-    EXPECT_EQ(starts, std::vector<DWORD>(4, 1));
-    for (const wchar_t* url : {L"http://www.other.com/save_my_empwd", L"http://www.quillbury.co.uk/save_my",
-                               L"http://www.quillbury.co.uk/inc/chk_login.php?frm=other"})
+          L"https://quillbury.co.uk/Save_My_EmPwd?x", L"http://www.shop.com/to?quillbury.co.uk/get_password2",
+          L"http://www.other.com/save_my_empwd", L"http://www.quillbury.co.uk/save_my",
+          L"http://www.quillbury.co.uk/inc/chk_login.php?frm=other"})
         tab.browser->FireBeforeNavigate2(url);
     for (const DISPID event : {DISPID_BEFORENAVIGATE2, DISPID_DOCUMENTCOMPLETE}) // no parameter block: nothing
         EXPECT_EQ(tab.helper->EventSink().Invoke(event, IID_NULL, 0, 1, nullptr, nullptr, nullptr, nullptr), S_OK);
-    EXPECT_EQ(starts.size(), 4u);
+    EXPECT_EQ(starts, std::vector<DWORD>(4, 1));
 }
 
 // A page that refuses the popup's insertion does not use up the shop: its next page gets the popup.
