@@ -78,8 +78,6 @@ test('the shop popup: first in the body, centred at the top, over page, screen; 
     const [[left, top, width, height, z]] = shown.screens;
     assert.ok(left === 0 && top === 0 && width >= shown.page[0] && height >= shown.page[1], 'the screen covers all');
     assert.ok(shown.z > z && z > 99999999, `${shown.z} > ${z} > the fixed offer's`);
-    assert.deepEqual(await tab.$$eval('#popupdiv a', (anchors) => anchors.map((a) => a.getAttribute('href'))),
-        ['#', link, link], 'the escaped "&" reaches the browser as "&"');
     assert.equal(await tab.inputValue('#discount'), 'WINTER20', 'what the user typed is still there');
     const { box } = shown; // mouse-ups inside keep it, the next one outside or Close hides it; the page works on
     await tab.mouse.click(box.x + 30, box.y + 90);

@@ -46,8 +46,7 @@ TEST_F(Band, AnswersItsInterfacesSizesAndTooltipsFollowsTheDisplayAndGoesWithIts
     EXPECT_EQ(magenta, 0);
 
     // A tooltip is cut to its buffer and stays terminated; a separator has none and leaves the buffer alone.
-    const std::tuple<int, int, std::wstring> tips[] = {
-        {7, 8, L"Offers "}, {16, 256, L"Enter username and password"}, {4, 256, std::wstring(255, L'x')}};
+    const std::tuple<int, int, std::wstring> tips[] = {{7, 8, L"Offers "}, {4, 256, std::wstring(255, L'x')}};
     for (const auto& [item, size, text] : tips)
     {
         std::wstring buffer(255, L'x');
