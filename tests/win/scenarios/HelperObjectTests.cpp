@@ -121,8 +121,18 @@ TEST_F(Helper, APageThatRefusesThePopupLeavesTheShopFree)
     }
 }
 
-// A toolbar handler failing outside the error family (out of memory here) is logged, not dropped.
-TEST_F(Helper, AToolbarHandlerOutOfMemoryIsLogged)
+// Windows (not Wine) sends WM_KILLFOCUS to the focus when it destroys it or a window holding it.
+LRESULT CALLBACK KillFocusOnDestroy(int, WPARAM, LPARAM message)
+{
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(message);
+    if (call->message == WM_DESTROY && IsChild(call->hwnd, GetFocus()))
+        SendMessageW(GetFocus(), WM_KILLFOCUS, 0, 0);
+    return 0;
+}
+
+// A toolbar handler failing outside the error family (out of memory here) is logged, not dropped; the toolbar
+// destroyed with the focus in its search box is still whole when the focus leaves.
+TEST_F(Helper, AToolbarHandlerOutOfMemoryIsLoggedAndTheToolbarGoesWithTheFocus)
 {
     struct : BandServices
     {
@@ -132,13 +142,18 @@ TEST_F(Helper, AToolbarHandlerOutOfMemoryIsLogged)
         std::wstring GetSearchText() override { return {}; }
         void Navigate(const std::wstring&) override { throw std::bad_alloc(); }
     } band;
-    const HWND parent = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    const HWND parent =
+        CreateWindowExW(0, L"STATIC", L"", WS_VISIBLE, 0, 0, 99, 99, nullptr, nullptr, nullptr, nullptr);
+    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, KillFocusOnDestroy, nullptr, GetCurrentThreadId());
     Reporting(false,
               [&]
               {
                   SearchToolBar toolBar(band, parent);
                   SendMessageW(parent, WM_COMMAND, SearchToolBar::kLogo, reinterpret_cast<LPARAM>(toolBar.Window()));
+                  SetFocus(FindWindowExW(toolBar.Window(), nullptr, L"Edit", nullptr));
+                  EXPECT_NE(GetFocus(), nullptr);
               });
+    UnhookWindowsHookEx(hook);
     DestroyWindow(parent);
     EXPECT_EQ(reports, std::vector<std::wstring>{L"ToolBar 111"});
 }
