@@ -544,9 +544,8 @@ void ScenarioTest::SetUpTestSuite()
 
 void ScenarioTest::SetUp()
 {
-    // No account, no data files, the stand-in as it starts with an empty log, and a shared block whose workers are
-    // done and whose notice was shown (else the toolbar's first tick shows the empty notice). A second process joins
-    // the first one's stage.
+    // No account or data files, the stand-in as it starts, workers done and the notice shown (else the first tick shows
+    // the empty notice); a second process joins the first one's stage.
     if (ChildRole().empty())
     {
         StandinControl(L"reset?log=1");

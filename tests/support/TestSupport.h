@@ -1,7 +1,6 @@
-// What the Wine test programs share: the stand-in service's control API and request log, data files and their times,
-// and the other programs a test program runs: itself again as a second process (another browser process, or one with
-// a different environment) limited to one test that is told the role it plays, and the prefix's own regsvr32 on the
-// built Quillbury.dll beside it, so objects come through real COM activation.
+// What the Wine test programs share: the stand-in's control API and request log, data files and their times, and the
+// programs a test runs: itself again (another browser process, or another environment) limited to one test told the
+// role it plays, and the prefix's own regsvr32 on the built Quillbury.dll beside it (real COM activation).
 #pragma once
 
 #include <windows.h>

@@ -1,11 +1,10 @@
-// The error family from its raise sites to the two reports, string-table texts, scoped handles and thread slots.
+// The error family from its raise sites to the two reports, string-table texts, scoped handles, a thread's code page.
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 
 #include "core/ComHelper.h"
 #include "core/Text.h"
-#include "core/ThreadLocalStorage.h"
 #include "module/ClassFactory.h"
 #include "settings/Registry.h"
 #include "toolbar/OffersVouchers.h"
@@ -107,16 +106,9 @@ TEST(ScopedHandle, ReleasesOnceThroughMovesAndResetsAndKeepsTheLastError)
     EXPECT_FALSE(KernelHandle(INVALID_HANDLE_VALUE) || KernelHandle(nullptr));
 }
 
-TEST(PerThread, SlotsAndCodePagesAreEachThreadsOwn)
+// A thread whose locale (0x0439, Hindi) has no ANSI code page converts in UTF-8.
+TEST(PerThread, CodePagesAreEachThreadsOwn)
 {
-    ThreadLocalStorage<int> slot;
-    int mine = 1;
-    int* seenElsewhere = &mine;
-    slot.Set(&mine);
-    std::thread([&] { seenElsewhere = slot.Get(); }).join();
-    EXPECT_EQ(seenElsewhere, nullptr);
-    EXPECT_EQ(slot.Get(), &mine);
-    // A thread whose locale (0x0439, Hindi) has no ANSI code page converts in UTF-8.
     std::string narrow;
     std::thread([&] { SetThreadLocale(0x0439), narrow = WideToNarrow(L"\u20ac"); }).join();
     EXPECT_EQ(narrow, "\xe2\x82\xac");

@@ -46,19 +46,11 @@ TEST(WinHttpClient, AttemptsUntilACompleteReplyAndDecodesItByItsCharset)
 
 TEST(WinHttpClient, KeepsTheWholeBodyAndAZeroAfterItWhileTheTextStopsAtAZero)
 {
-    // Query, bytes received and the characters of text.
-    for (const auto& [query, size, length] : {std::tuple(L"fill=zero&size=100&zero_at=40", 100u, 40u),
-                                              {L"size=10240", 10240u, 10240u},
-                                              {L"size=10241", 10241u, 10241u},
-                                              {L"size=100000", 100000u, 100000u}})
-    {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(query)));
-        WinHttpClient client(BodyUrl(query), kShortTimeouts);
-        ASSERT_TRUE(client.Send(L"GET"));
-        EXPECT_EQ(client.ReceivedCount(), size);
-        EXPECT_EQ(client.ResponseText().size(), length);
-        EXPECT_EQ(client.ResponseBytes()[size], 0);
-    }
+    WinHttpClient client(BodyUrl(L"fill=zero&size=100&zero_at=40"), kShortTimeouts);
+    ASSERT_TRUE(client.Send(L"GET"));
+    EXPECT_EQ(client.ReceivedCount(), 100u);
+    EXPECT_EQ(client.ResponseText(), std::wstring(40, L'a'));
+    EXPECT_EQ(client.ResponseBytes()[100], 0);
 }
 
 // Without http_proxy its first send to a closed port fails; the browser's named proxy carries the second.
